@@ -1,0 +1,3 @@
+#include "app/SubMain.h"
+
+QString AppPath;

@@ -1,0 +1,80 @@
+#include "app/SubMain.h"
+
+#include "app/AllCorrector.h"
+#include "app/Process.h"
+#include "app/Random.h"
+#include "app/Look.h"
+#include "app/SingleInstance.h"
+#include "app/frmMain.h"
+#include "app/frmStart.h"
+#include "content/LoadingData.h"
+#include "dialogs/DIAM.h"
+#include "sound/QVRPlayFiles.h"
+
+#include <QApplication>
+#include <QTime>
+#include <memory>
+
+
+
+namespace {
+// Both live as long as the process: the program ends through EndProgram.
+std::unique_ptr<frmMain> mainForm;
+std::unique_ptr<SingleInstance> instance;
+
+void reportAndEnd(const QString& what, const QString& path)
+{
+    SMess(what + QStringLiteral("\r\n") + path, 2, QStringLiteral("not"));
+    EndProgram();
+}
+} // namespace
+
+bool Main(const StartupOptions& options)
+{
+    AppPath = options.gameFolder.isEmpty() ? AppFolderPath() : WithTrailingSeparator(options.gameFolder);
+
+    mainForm.reset();
+    mainForm = std::make_unique<frmMain>();
+    mainForm->show();
+    Look::centre(mainForm.get(), nullptr);
+    mainForm->activateWindow();
+
+    instance.reset();
+    instance = std::make_unique<SingleInstance>(options.instanceKey);
+    if (instance->anotherIsRunning()) {
+        SMess(QStringLiteral("Ты чо делаешь?\r\nКворвел уже запущен.\r\nИшь, жадный какой!"), 2,
+              QStringLiteral("Ошибка пользователя."));
+        EndProgram();
+        return false;
+    }
+
+    Randomize(SeedFromTime(QTime::currentTime()));
+
+    auto splash = std::make_unique<frmStart>();
+    splash->show();
+    QCoreApplication::processEvents();
+
+    if (!LoadingData::BuildSoundCatalogue()) return false;
+    PlayOnSecondPlayer(13);
+
+    const QString bank = AppPath + QStringLiteral("questions.qvr");
+    switch (LoadingData::LoadQuestions()) {
+    case BankStatus::Missing:
+        reportAndEnd(QStringLiteral("Отсутствует файл:"), bank);
+        return false;
+    case BankStatus::Damaged:
+        reportAndEnd(QStringLiteral("Повреждён файл:"), bank);
+        return false;
+    case BankStatus::Loaded:
+        break;
+    }
+    LoadingData::BuildLevelNames();
+    LoadingData::BuildPrizes();
+    PlayMusic(7);
+
+    splash.reset();
+    mainForm->Infol->show();
+    mainForm->Infot->show();
+    mainForm->EnableGameCommands();
+    return true;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// The folder of the executable, ending in the separator; every data file is
+// AppPath followed by a relative name.
+extern QString AppPath;
+
+struct StartupOptions {
+    // Folder to take as the game folder instead of the executable's.
+    QString gameFolder;
+    // Name of the system-wide object that tells a running copy apart.
+    QString instanceKey = QStringLiteral("Quorvel.Instance");
+};
+
+// The start-up sequence. Returns true when the game is up and driven by the
+// main window; false when start-up ended the program (after EndProgram).
+bool Main(const StartupOptions& options = {});

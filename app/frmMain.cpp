@@ -1,0 +1,418 @@
+#include "app/frmMain.h"
+
+#include "app/Look.h"
+#include "app/Process.h"
+#include "app/SubMain.h"
+#include "content/OpinSaving.h"
+#include "content/QuestionBank.h"
+#include "dialogs/Announcements.h"
+#include "dialogs/DIAM.h"
+#include "dialogs/FRMH.h"
+#include "game/HintsGame.h"
+#include "game/ListButton.h"
+#include "game/LogickQVR.h"
+#include "sound/QVRPlayFiles.h"
+#include "sound/modMusic.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMenuBar>
+
+namespace {
+frmMain* theMainWindow = nullptr;
+
+const QColor kAnswerGreen(0, 255, 0);
+const QColor kAccepted(0, 191, 255);
+const QColor kRight(255, 127, 0);
+const QColor kWrong(224, 32, 255);
+
+int shiftState(Qt::KeyboardModifiers m)
+{
+    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
+           (m & Qt::AltModifier ? 4 : 0);
+}
+} // namespace
+
+frmMain* MainWindow() { return theMainWindow; }
+
+PictMusBox::PictMusBox(frmMain* owner, QWidget* parent) : QWidget(parent), owner_(owner) {}
+
+bool PictMusBox::event(QEvent* e)
+{
+    if (e->type() == PlaybackEventType) {
+        owner_->PictMus_MouseMove();
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+frmMain::frmMain()
+{
+    theMainWindow = this;
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Кворвел!"));
+    setFont(Look::font(8.25, true));
+    buildControls();
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    qApp->installEventFilter(this);
+    SetMusicReceiver(PictMus);
+    Form_Load();
+}
+
+frmMain::~frmMain()
+{
+    qApp->removeEventFilter(this);
+    SetMusicReceiver(nullptr);
+    if (theMainWindow == this) theMainWindow = nullptr;
+}
+
+void frmMain::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(Look::px(15240), Look::px(10560));
+    Look::paint(client, QColor(0, 0, 255));
+    setCentralWidget(client);
+
+    Infol = new QLabel(QStringLiteral("Выводимая информация:"), client);
+    Infol->setObjectName(QStringLiteral("Infol"));
+    Infol->setFont(Look::font(18, true));
+    Infol->setGeometry(Look::rect(150, 4950, 14940, 615));
+    Infol->setStyleSheet(QStringLiteral("color: rgb(0, 255, 255); background: transparent;"));
+    Infol->setAccessibleName(QStringLiteral("Заголовок"));
+    Infol->hide();
+
+    Infot = new QPlainTextEdit(client);
+    Infot->setObjectName(QStringLiteral("Infot"));
+    Infot->setFont(Look::font(15.75));
+    Infot->setGeometry(Look::rect(150, 5580, 14940, 735));
+    Infot->setReadOnly(true);
+    Infot->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    Infot->setFocusPolicy(Qt::StrongFocus);
+    Infot->setContextMenuPolicy(Qt::NoContextMenu);
+    Infot->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Infot->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Infot->document()->setDocumentMargin(2);
+    Infot->setStyleSheet(QStringLiteral(
+        "QPlainTextEdit { background: rgb(0, 0, 96); color: white; border: 2px solid rgb(0, 0, 96); }"
+        "QPlainTextEdit:focus { border: 2px solid rgb(0, 255, 255); }"));
+    Infot->setAccessibleName(QStringLiteral("Текст"));
+    Infot->hide();
+
+    PictButt = new QWidget(client);
+    PictButt->setObjectName(QStringLiteral("PictButt"));
+    PictButt->setGeometry(Look::rect(0, 6600, 15360, 2085));
+    Look::paint(PictButt, QColor(0, 0, 255));
+    PictButt->setAccessibleName(QStringLiteral("Ответы"));
+    static const int left[4] = {300, 7770, 300, 7770};
+    static const int top[4] = {300, 300, 1200, 1200};
+    for (int i = 0; i < 4; ++i) {
+        auto* b = new ColourButton(PictButt);
+        b->setObjectName(QStringLiteral("ButtKey%1").arg(i));
+        b->setFont(Look::font(15.75, true));
+        b->setGeometry(Look::rect(left[i], top[i], 7170, 585));
+        b->setBackColor(kAnswerGreen);
+        b->setFocusPolicy(Qt::StrongFocus);
+        b->setAccessibleName(QStringLiteral("Ответ %1").arg(QChar(u'A' + i)));
+        connect(b, &QPushButton::clicked, this, [this, i] { ButtKey_Click(i); });
+        ButtKey[i] = b;
+    }
+    PictButt->hide();
+
+    ButtOK = new ColourButton(client);
+    ButtOK->setObjectName(QStringLiteral("ButtOK"));
+    ButtOK->setText(QStringLiteral("Продолжим?"));
+    ButtOK->setFont(Look::font(24, true));
+    ButtOK->setGeometry(Look::rect(5175, 9000, 4890, 960));
+    ButtOK->setBackColor(Qt::white);
+    ButtOK->setAccessibleName(ButtOK->text());
+    connect(ButtOK, &QPushButton::clicked, this, &frmMain::ButtOK_Click);
+    ButtOK->hide();
+
+    PictMus = new PictMusBox(this, client);
+    PictMus->setObjectName(QStringLiteral("PictMus"));
+    PictMus->setGeometry(Look::rect(0, 10500, 15240, 300));
+    PictMus->setFocusPolicy(Qt::NoFocus);
+    PictMus->hide();
+
+    setTabOrder(Infot, ButtKey[0]);
+    for (int i = 0; i < 3; ++i) setTabOrder(ButtKey[i], ButtKey[i + 1]);
+    setTabOrder(ButtKey[3], ButtOK);
+}
+
+void frmMain::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setFont(Look::font(9.75));
+    auto add = [this](QMenu* menu, const QString& caption, int key, void (frmMain::*slot)()) {
+        QAction* a = menu->addAction(caption);
+        if (key) a->setShortcut(QKeySequence(key));
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, [this, a, slot] {
+            if (reachable(a)) (this->*slot)();
+        });
+        return a;
+    };
+
+    MnuGame = bar->addMenu(QStringLiteral("&игра"));
+    MnuGame->setObjectName(QStringLiteral("MnuGame"));
+    MnuNewGame = add(MnuGame, QStringLiteral("Новая игра"), Qt::Key_F9, &frmMain::MnuNewGame_Click);
+    MnuAbout = add(MnuGame, QStringLiteral("О программе"), Qt::Key_F1, &frmMain::MnuAbout_Click);
+    MnuMuz = add(MnuGame, QStringLiteral("Выключить музыку"), Qt::Key_F11, &frmMain::MnuMuz_Click);
+    MnuExit = add(MnuGame, QStringLiteral("Выход"), Qt::Key_F12, &frmMain::MnuExit_Click);
+
+    MnuCom = bar->addMenu(QStringLiteral("&действия"));
+    MnuCom->setObjectName(QStringLiteral("MnuCom"));
+    MnuAnsw = MnuCom->addMenu(QStringLiteral("&Ответы..."));
+    static const char* const letters[4] = {"A:", "B:", "C:", "D:"};
+    for (int i = 0; i < 4; ++i) {
+        QAction* a = MnuAnsw->addAction(QString::fromLatin1(letters[i]));
+        a->setShortcut(QKeySequence(Qt::Key_F5 + i));
+        connect(a, &QAction::triggered, this, [this, a, i] {
+            if (reachable(a)) MnuBut_Click(i);
+        });
+        MnuBut[i] = a;
+    }
+    MnuHint = MnuCom->addMenu(QStringLiteral("&помощь"));
+    MnuReferendum = add(MnuHint, QStringLiteral("Референдум"), Qt::Key_F2, &frmMain::MnuReferendum_Click);
+    MnuFivty = add(MnuHint, QStringLiteral("50 на 50"), Qt::Key_F3, &frmMain::MnuFivty_Click);
+    MnuMasters = add(MnuHint, QStringLiteral("Магистры"), Qt::Key_F4, &frmMain::MnuMasters_Click);
+
+    // Until start-up is over only the menu itself is there.
+    for (QAction* a : MnuGame->actions()) a->setEnabled(false);
+}
+
+bool frmMain::reachable(const QAction* action) const
+{
+    // A shortcut acts only while its item can be seen and chosen.
+    if (!action->isEnabled() || !action->isVisible()) return false;
+    auto* a = const_cast<QAction*>(action);
+    const auto open = [](const QMenu* m) {
+        return m->menuAction()->isVisible() && m->menuAction()->isEnabled();
+    };
+    if (MnuGame->actions().contains(a)) return open(MnuGame);
+    for (const QMenu* sub : {MnuAnsw, MnuHint})
+        if (sub->actions().contains(a)) return open(sub) && open(MnuCom);
+    return true;
+}
+
+void frmMain::EnableGameCommands()
+{
+    commandsEnabled_ = true;
+    for (QAction* a : MnuGame->actions()) a->setEnabled(true);
+    if (exitRequested_) MnuExit_Click();
+}
+
+template <typename F> void frmMain::gameCommand(F&& command)
+{
+    // One game action at a time: a command that arrives while an answer is
+    // judged (the acceptance effect processes events) is dropped.
+    if (!commandsEnabled_ || leaving_ || actionDepth_ > 0) return;
+    ++actionDepth_;
+    command();
+    --actionDepth_;
+}
+
+void frmMain::Form_Load()
+{
+    MnuCom->menuAction()->setVisible(false);
+    Infol->setText(QStringLiteral("Аналог телеигры   \"Тривелон!\""));
+    Infot->setPlainText(QStringLiteral("Добро пожаловать в новую игру!"));
+    MusicOff = 0;
+}
+
+QPoint frmMain::popupPoint() const
+{
+    return centralWidget()->mapToGlobal(QPoint(Look::px(200), Look::px(400)));
+}
+
+bool frmMain::Form_KeyDown(int keyCode, int shift)
+{
+    if (shift != 4) return false;
+    if (keyCode >= Qt::Key_A && keyCode <= Qt::Key_D) {
+        ColourButton* b = ButtKey[keyCode - Qt::Key_A];
+        if (!b->isHidden() && PictButt->isVisible() && PictButt->isEnabled()) b->setFocus();
+        return true;
+    }
+    if (keyCode == Qt::Key_Q) {
+        if (Infot->isVisible()) Infot->setFocus();
+        return true;
+    }
+    return false;
+}
+
+bool frmMain::Infot_KeyDown(int keyCode, int shift)
+{
+    if (keyCode != Qt::Key_Menu || shift != 0) return false;
+    QMenu* menu = MnuCom->menuAction()->isVisible() ? MnuCom : MnuGame;
+    menu->popup(popupPoint());
+    return true;
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this) return false;
+    // A key travels up from the focused widget; the window looks at it once.
+    if (widget != focusWidget() && !(widget == this && !focusWidget())) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    const int shift = shiftState(key->modifiers());
+    if (Form_KeyDown(key->key(), shift)) return true;
+    if (widget == Infot && Infot_KeyDown(key->key(), shift)) return true;
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && shift == 0) {
+        // Buttons take Enter themselves; elsewhere Enter presses the default button.
+        if (auto* b = qobject_cast<QPushButton*>(widget); b && b->isEnabled()) {
+            b->click();
+            return true;
+        }
+        if (ButtOK->isVisible() && ButtOK->isEnabled()) {
+            ButtOK->click();
+            return true;
+        }
+    }
+    return false;
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // Form_Unload: the window never closes by itself; every way out is the farewell.
+    event->ignore();
+    if (!commandsEnabled_) {
+        exitRequested_ = true;
+        return;
+    }
+    MnuExit_Click();
+}
+
+void frmMain::MnuExit_Click()
+{
+    if (leaving_) return;
+    leaving_ = true;
+    PictButt->hide();
+    MnuGame->menuAction()->setVisible(false);
+    MnuCom->menuAction()->setVisible(false);
+    Infol->hide();
+    Infot->hide();
+    Velcom(QStringLiteral("ПОКА!"), QStringLiteral("Закрываюсь"));
+    PlayEffect(14);
+    VelNot();
+    EndProgram();
+}
+
+void frmMain::ButtKey_Click(int index)
+{
+    gameCommand([this, index] {
+        ColourButton* b = ButtKey[index];
+        b->setBackColor(kAccepted);
+        Infol->setText(QStringLiteral("Ответ принят:"));
+        Infot->setPlainText(QString(8, u' ') + QChar(u'A' + index) + QStringLiteral(": ") +
+                            Questions(Level - 1, CurrentQuestion[index + 1], CurrentQuestion[0]));
+        PictButt->setEnabled(false);
+        Infot->setFocus();
+        PlayEffect(1);
+        if (leaving_) return;
+        if (index + 1 == CurrentQuestion[5]) {
+            b->setBackColor(kRight);
+            if (RightAnswer(Level)) ShowQuestion(CurrentQuestion, Level);
+        } else {
+            b->setBackColor(kWrong);
+            WrongAnswer(Level);
+        }
+    });
+}
+
+void frmMain::ButtOK_Click()
+{
+    gameCommand([this] { ShowQuestion(CurrentQuestion, Level); });
+}
+
+void frmMain::MnuBut_Click(int index)
+{
+    if (!ButtKey[index]->isHidden()) ButtKey_Click(index);
+}
+
+void frmMain::MnuNewGame_Click()
+{
+    gameCommand([this] {
+        PictButt->hide();
+        ButtOK->hide();
+        Infol->setText(QString());
+        Infot->setPlainText(QString());
+        Velcom(QStringLiteral("Желаю победы!"), QStringLiteral("Новая игра!"));
+        PlayEffect(0);
+        MnuFivty->setEnabled(true);
+        MnuMasters->setEnabled(true);
+        MnuReferendum->setEnabled(true);
+        VelNot();
+        Level = 0;
+        PlayMusic(4);
+        ShowQuestion(CurrentQuestion, Level);
+    });
+}
+
+void frmMain::MnuFivty_Click()
+{
+    gameCommand([this] {
+        MnuFivty->setEnabled(false);
+        HintFifty(CurrentQuestion);
+    });
+}
+
+void frmMain::MnuReferendum_Click()
+{
+    gameCommand([this] {
+        PictButt->hide();
+        MnuReferendum->setEnabled(false);
+        const QString text = HintReferendum(CurrentQuestion, Level);
+        SMess(text, 130, QStringLiteral("Результаты референдума"));
+        PictButt->show();
+    });
+}
+
+void frmMain::MnuMasters_Click()
+{
+    gameCommand([this] {
+        PictButt->hide();
+        MnuMasters->setEnabled(false);
+        const QString text = HintMasters(CurrentQuestion, Level);
+        SMess(text, 130, QStringLiteral("Заключение магистров таково:"));
+        PictButt->show();
+    });
+}
+
+void frmMain::MnuAbout_Click()
+{
+    gameCommand([] {
+        const QString path = AppPath + QStringLiteral("ReadMe.txt");
+        if (!IsOrdinaryFile(path)) {
+            SMess(QStringLiteral("Отсутствует файл справки: ReadMe.txt"), 31, QStringLiteral("not"));
+            return;
+        }
+        const int kept = CurrentTrack;
+        PlayMusic(12);
+        DIAH(ReadTextFile(path), QStringLiteral("О программе"));
+        PlayMusic(kept);
+    });
+}
+
+void frmMain::MnuMuz_Click()
+{
+    gameCommand([this] {
+        if (MnuMuz->text() != QStringLiteral("Выключить музыку")) {
+            MusicOff = 0;
+            PlayMusic(CurrentTrack);
+            MnuMuz->setText(QStringLiteral("Выключить музыку"));
+        } else {
+            StopMusic();
+            PlayEffect(15);
+            MnuMuz->setText(QStringLiteral("Включить музыку"));
+            MusicOff = -1;
+        }
+    });
+}
+
+void frmMain::PictMus_MouseMove() { KeepMusicLooping(); }

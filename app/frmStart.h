@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QLabel>
+#include <QWidget>
+
+// The splash window shown while the game loads.
+class frmStart : public QWidget {
+    Q_OBJECT
+public:
+    frmStart();
+    QLabel* Label1;
+};

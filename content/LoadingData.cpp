@@ -1,0 +1,60 @@
+#include "content/LoadingData.h"
+
+#include "app/SubMain.h"
+#include "content/OpinSaving.h"
+#include "content/QuestionBank.h"
+
+#include <QCoreApplication>
+#include <cmath>
+
+std::array<QString, 17> LevelNames;
+std::array<qint32, 17> Prizes{};
+
+namespace {
+void letEventsRun()
+{
+    if (QCoreApplication::instance()) QCoreApplication::processEvents();
+}
+} // namespace
+
+namespace LoadingData {
+
+BankStatus LoadQuestions()
+{
+    std::optional<QByteArray> bytes = ReadFileBytes(AppPath + QStringLiteral("questions.qvr"));
+    if (!bytes) {
+        Questions.clear();
+        return BankStatus::Missing;
+    }
+    QByteArray plain = Bank::PlainTextFromFile(std::move(*bytes));
+    letEventsRun();
+    Questions.load(std::move(plain), letEventsRun);
+    return BankIsPlayable() ? BankStatus::Loaded : BankStatus::Damaged;
+}
+
+bool BankIsPlayable()
+{
+    for (int level = 0; level < 15; ++level)
+        if (Questions.playable(level).empty()) return false;
+    return true;
+}
+
+void BuildLevelNames()
+{
+    static const char16_t* const names[16] = {
+        u"Вопрос ",        u"первый:",       u"второй:",      u"третий:",
+        u"четвёртый:",     u"пятый:",        u"шестой:",      u"седьмой:",
+        u"восьмой:",       u"девятый:",      u"десятый:",     u"одинадцатый:",
+        u"двенадцатый:",   u"тринадцатый:",  u"четырнадцатый:", u"пятнадцатый:"};
+    for (int i = 0; i < 16; ++i) LevelNames[i] = QString::fromUtf16(names[i]);
+}
+
+void BuildPrizes()
+{
+    for (int i = 1; i <= 10; ++i)
+        Prizes[i] = static_cast<qint32>(std::nearbyint(std::pow(2.0, i) * 125 / 2));
+    for (int j = 1; j <= 5; ++j)
+        Prizes[10 + j] = static_cast<qint32>(std::nearbyint(std::pow(2.0, j) * 125000 / 2));
+}
+
+} // namespace LoadingData

@@ -1,0 +1,47 @@
+#include "content/OpinSaving.h"
+
+#include "content/Cp1251.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+bool IsOrdinaryFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && !info.isHidden();
+}
+
+std::optional<QByteArray> ReadFileBytes(const QString& path)
+{
+    if (!IsOrdinaryFile(path)) return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return std::nullopt;
+    return bytes;
+}
+
+QString ReadTextFile(const QString& path)
+{
+    const std::optional<QByteArray> bytes = ReadFileBytes(path);
+    if (!bytes || bytes->isEmpty()) return {};
+
+    const char* data = bytes->constData();
+    const qsizetype size = bytes->size();
+    QString result;
+    result.reserve(size + size / 32 + 2);
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (c != '\r' && c != '\n') continue;
+        result += Cp1251::decode(data + lineStart, i - lineStart);
+        result += QLatin1String("\r\n");
+        if (c == '\r' && i + 1 < size && data[i + 1] == '\n') ++i;
+        lineStart = i + 1;
+    }
+    if (lineStart < size) {
+        result += Cp1251::decode(data + lineStart, size - lineStart);
+        result += QLatin1String("\r\n");
+    }
+    return result;
+}

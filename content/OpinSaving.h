@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// An ordinary file: not a folder, not hidden.
+bool IsOrdinaryFile(const QString& path);
+
+// The whole text file, every line followed by CR LF, decoded from Windows-1251;
+// the empty string when no ordinary file of that name exists or it cannot be read.
+// A line ends at CR LF, a lone LF or a lone CR.
+QString ReadTextFile(const QString& path);
+
+// The raw bytes of an ordinary file; nothing when it is missing or unreadable.
+std::optional<QByteArray> ReadFileBytes(const QString& path);

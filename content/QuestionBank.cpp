@@ -1,0 +1,271 @@
+#include "content/QuestionBank.h"
+
+#include "content/CodirText.h"
+#include "content/Cp1251.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+
+Bank::QuestionTable Questions;
+
+qint16 QuestionCount(int level) { return Questions.count(level); }
+
+namespace Bank {
+
+namespace {
+
+// Splits like the bank format wants: empty input gives no pieces, otherwise
+// separators + 1 pieces, empty ones kept.
+template <typename F>
+void forEachPiece(std::string_view text, char sep, F&& f)
+{
+    if (text.empty()) return;
+    std::size_t start = 0;
+    for (std::size_t i = 0;; ++i) {
+        if (i == text.size() || text[i] == sep) {
+            if (!f(text.substr(start, i - start), start)) return;
+            if (i == text.size()) return;
+            start = i + 1;
+        }
+    }
+}
+
+std::size_t countPieces(std::string_view text, char sep)
+{
+    if (text.empty()) return 0;
+    return std::size_t(std::count(text.begin(), text.end(), sep)) + 1;
+}
+
+} // namespace
+
+int AnswerNumber(const QString& field5)
+{
+    qsizetype i = 0;
+    const qsizetype n = field5.size();
+    while (i < n && (field5[i] == u' ' || field5[i] == u'\t')) ++i;
+    bool negative = false;
+    if (i < n && (field5[i] == u'+' || field5[i] == u'-')) negative = field5[i++] == u'-';
+    double value = 0;
+    bool any = false;
+    while (i < n && field5[i].isDigit() && field5[i].unicode() < 128) {
+        value = value * 10 + (field5[i++].unicode() - '0');
+        any = true;
+        if (value > 1e9) return 0;
+    }
+    if (i < n && field5[i] == u'.') {
+        double scale = 0.1;
+        for (++i; i < n && field5[i].unicode() >= '0' && field5[i].unicode() <= '9'; ++i) {
+            value += (field5[i].unicode() - '0') * scale;
+            scale /= 10;
+            any = true;
+        }
+    }
+    if (!any) return 0;
+    const int rounded = static_cast<int>(std::nearbyint(value));
+    return negative ? -rounded : rounded;
+}
+
+void QuestionTable::clear()
+{
+    text_.clear();
+    levelCount_ = 0;
+    for (auto& q : questions_) std::vector<Question>().swap(q);
+    for (auto& p : playable_) std::vector<int>().swap(p);
+    counts_.fill(0);
+}
+
+void QuestionTable::load(QByteArray plain, const std::function<void()>& yield)
+{
+    clear();
+    text_ = std::move(plain);
+    const std::string_view all(text_.constData(), std::size_t(text_.size()));
+    const char* base = text_.constData();
+
+    QElapsedTimer sinceYield;
+    sinceYield.start();
+    int work = 0;
+
+    int level = 0;
+    forEachPiece(all, kLevelSeparator, [&](std::string_view levelText, std::size_t) {
+        if (level >= kLevels) return false;
+        const std::size_t pieces = countPieces(levelText, kQuestionSeparator);
+        counts_[level] = static_cast<qint16>(std::min<std::size_t>(pieces, kQuestions) - 1);
+        if (pieces == 0) counts_[level] = -1;
+        auto& list = questions_[level];
+        list.reserve(std::min<std::size_t>(pieces, kQuestions));
+        forEachPiece(levelText, kQuestionSeparator, [&](std::string_view qText, std::size_t) {
+            if (list.size() >= std::size_t(kQuestions)) return false;
+            Question q;
+            int field = 0;
+            forEachPiece(qText, kFieldSeparator, [&](std::string_view f, std::size_t) {
+                if (field >= kFields) return false;
+                q.offset[field] = static_cast<quint32>(f.data() - base);
+                q.length[field] = static_cast<quint32>(f.size());
+                ++field;
+                return true;
+            });
+            list.push_back(q);
+            if (yield && ++work % 1024 == 0 && sinceYield.elapsed() >= 10) {
+                yield();
+                sinceYield.restart();
+            }
+            return true;
+        });
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const int idx = static_cast<int>(i);
+            const int answer = AnswerNumber((*this)(level, 5, idx));
+            if (list[i].length[0] > 0 && answer >= 1 && answer <= 4) playable_[level].push_back(idx);
+        }
+        ++level;
+        return true;
+    });
+    levelCount_ = level;
+}
+
+QString QuestionTable::operator()(int level, int field, int question) const
+{
+    if (level < 0 || level >= kLevels || field < 0 || field >= kFields || question < 0) return {};
+    const auto& list = questions_[level];
+    if (std::size_t(question) >= list.size()) return {};
+    const Question& q = list[std::size_t(question)];
+    return Cp1251::decode(text_.constData() + q.offset[field], q.length[field]);
+}
+
+qint16 QuestionTable::count(int level) const
+{
+    return level >= 0 && level < kLevels ? counts_[level] : qint16(0);
+}
+
+bool QuestionTable::hasLevel(int level) const { return level >= 0 && level < levelCount_; }
+
+const std::vector<int>& QuestionTable::playable(int level) const
+{
+    static const std::vector<int> none;
+    return level >= 0 && level < kLevels ? playable_[level] : none;
+}
+
+int QuestionTable::draw(int level, float r) const
+{
+    const auto& list = playable(level);
+    if (list.empty()) return -1;
+    // In double, r * n stays below n; in single precision it could round up to n.
+    std::size_t i = static_cast<std::size_t>(double(r) * double(list.size()));
+    i = std::min(i, list.size() - 1);
+    return list[i];
+}
+
+std::size_t QuestionTable::memoryUsage() const
+{
+    std::size_t bytes = sizeof(*this) + std::size_t(text_.capacity());
+    for (int l = 0; l < kLevels; ++l)
+        bytes += questions_[l].capacity() * sizeof(Question) + playable_[l].capacity() * sizeof(int);
+    return bytes;
+}
+
+QByteArray PlainTextFromFile(QByteArray bytes)
+{
+    // Reading ends every line with CR LF and descrambling reverses the text, so
+    // after it the text starts with a line break and only its end can be trimmed:
+    // those are the blanks (stored as 0x90) that open the file's first line.
+    qsizetype leadingBlanks = 0;
+    while (leadingBlanks < bytes.size() && static_cast<unsigned char>(bytes[leadingBlanks]) == 0x90)
+        ++leadingBlanks;
+
+    char* data = bytes.data();
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        if (data[i] != '\r' && data[i] != '\n') data[kept++] = data[i];
+    bytes.truncate(kept);
+    CodirText::decodeBytes(bytes);
+    bytes.chop(leadingBlanks);
+    return bytes;
+}
+
+QByteArray ScrambleBank(const QByteArray& plain)
+{
+    QByteArray bytes = plain;
+    CodirText::decodeBytes(bytes);
+    return bytes;
+}
+
+QStringList CheckBank(const QByteArray& plain)
+{
+    QStringList faults;
+    const std::string_view all(plain.constData(), std::size_t(plain.size()));
+    const std::size_t levels = countPieces(all, kLevelSeparator);
+    if (levels > std::size_t(kLevels))
+        faults << QStringLiteral("the bank has %1 levels; only %2 fit, the rest is ignored")
+                      .arg(levels)
+                      .arg(kLevels);
+
+    std::array<int, kLevels> playable{};
+    int level = 0;
+    forEachPiece(all, kLevelSeparator, [&](std::string_view levelText, std::size_t) {
+        const int number = ++level;
+        const QString where = QStringLiteral("level %1").arg(number);
+        const std::size_t pieces = countPieces(levelText, kQuestionSeparator);
+        if (pieces > std::size_t(kQuestions))
+            faults << QStringLiteral("%1: %2 questions; only %3 fit, the rest is ignored")
+                          .arg(where)
+                          .arg(pieces)
+                          .arg(kQuestions);
+        std::size_t q = 0;
+        forEachPiece(levelText, kQuestionSeparator, [&](std::string_view qText, std::size_t) {
+            ++q;
+            const QString at = QStringLiteral("%1, question %2").arg(where).arg(q);
+            if (qText.empty()) {
+                // The empty piece after a closing "\" is how a level ends.
+                if (q != pieces) faults << at + QStringLiteral(": empty question");
+                return true;
+            }
+            QStringList fields;
+            forEachPiece(qText, kFieldSeparator, [&](std::string_view f, std::size_t) {
+                fields << Cp1251::decode(f.data(), qsizetype(f.size()));
+                return true;
+            });
+            if (fields.size() > kFields)
+                faults << at + QStringLiteral(": %1 fields, at most %2 (a stray \"|\" splits a field)")
+                                   .arg(fields.size())
+                                   .arg(kFields);
+            if (fields.size() < 6)
+                faults << at + QStringLiteral(": only %1 fields, 6 needed").arg(fields.size());
+            auto field = [&](int i) { return i < fields.size() ? fields[i] : QString(); };
+            if (field(0).trimmed().isEmpty()) faults << at + QStringLiteral(": empty question text");
+            for (int i = 1; i <= 4; ++i)
+                if (field(i).trimmed().isEmpty())
+                    faults << at + QStringLiteral(": answer %1 is empty").arg(i);
+            for (int i = 1; i <= 4; ++i)
+                for (int j = i + 1; j <= 4; ++j)
+                    if (!field(i).trimmed().isEmpty() &&
+                        field(i).trimmed().compare(field(j).trimmed(), Qt::CaseInsensitive) == 0)
+                        faults << at + QStringLiteral(": answers %1 and %2 are equal").arg(i).arg(j);
+            const QString right = field(5);
+            bool plainNumber = right.size() == 1 && right[0] >= u'1' && right[0] <= u'4';
+            if (!plainNumber)
+                faults << at + QStringLiteral(": field 5 \"%1\" is not a number 1 to 4").arg(right);
+            for (int i = 0; i < fields.size() && i < kFields; ++i)
+                if (std::any_of(fields[i].begin(), fields[i].end(),
+                                [](QChar c) { return c.unicode() < 32; })) {
+                    faults << at + QStringLiteral(": control character in field %1").arg(i);
+                    break;
+                }
+            if (number <= kLevels && !field(0).trimmed().isEmpty() && plainNumber)
+                ++playable[number - 1];
+            return true;
+        });
+        return true;
+    });
+
+    for (int l = 0; l < 15; ++l) {
+        const QString where = QStringLiteral("level %1").arg(l + 1);
+        if (l >= int(std::min<std::size_t>(levels, kLevels)))
+            faults << where + QStringLiteral(": missing");
+        else if (playable[l] == 0)
+            faults << where + QStringLiteral(": no playable question");
+    }
+    return faults;
+}
+
+} // namespace Bank

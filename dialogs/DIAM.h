@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The game's own message dialog. The dialog code (0 to 159) selects the kind,
+// default title, beep, buttons and focus; see the table in DIAM.cpp.
+//
+// FMess returns the number (1 to 4, from the left) of the pressed button.
+// A code outside 0..159 is replaced by 97 in the caller's variable; a title of
+// exactly "not" is replaced in the caller's variable by the kind's title.
+qint16 FMess(const QString& mt, qint16& mn, QString& mf);
+void SMess(const QString& mt, qint16& mn, QString& mf);
+// For callers that pass literals and do not read the write-backs.
+void SMess(const QString& mt, int mn, const QString& mf);

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// Shows the help text in the help window and returns when it has been closed.
+void DIAH(const QString& hText, const QString& hTitle);

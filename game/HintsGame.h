@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <functional>
+
+// Fifty-fifty: hides two wrong answers of the question on screen.
+void HintFifty(const std::array<qint32, 7>& CurrentQuestion);
+QString HintReferendum(const std::array<qint32, 7>& CurrentQuestion, qint16 Level);
+QString HintMasters(const std::array<qint32, 7>& CurrentQuestion, qint16 Level);
+
+namespace HintsGame {
+
+// The draws behind the lifelines, apart from their windows and sounds.
+// Flags of the buttons still shown after two wrong answers are removed;
+// `afterFirst` runs right after the first removal, `afterDraw` after every draw.
+std::array<bool, 4> FiftyDraw(int correctButton, const std::function<void()>& afterFirst = {},
+                              const std::function<void()>& afterDraw = {});
+// Shares of the answers 1..4 (index 0 only when no answer is right).
+std::array<qint16, 5> ReferendumShares(int correctButton, qint16 level);
+QString ReferendumText(const std::array<qint16, 5>& shares);
+int MastersProbability(qint16 level);
+QString MastersText(int correctButton, int probability);
+
+} // namespace HintsGame

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Outcomes of a judged answer. RightAnswer returns -1 (true) when the caller
+// must show the next question at once (after questions 5 and 10), else 0.
+int RightAnswer(qint16& Level);
+void WrongAnswer(qint16& Level);
+void Victory();

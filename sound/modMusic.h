@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QEvent>
+#include <QString>
+
+class QObject;
+
+// Two player slots over GStreamer playbin: MusicPlayer for music and effects,
+// SecondPlayer for the loading tune. A new pipeline is built for every file.
+
+// Each bus message of a music player opened with a receiver is delivered to it,
+// on the user-interface thread, as an event of this type.
+inline constexpr QEvent::Type PlaybackEventType = static_cast<QEvent::Type>(QEvent::User + 512);
+
+enum class AudioOutput {
+    Platform,      // the platform's audio output (falls back to a clocked silent sink)
+    FastSilent,    // no clock: files play as fast as they decode (logic tests)
+    ClockedSilent, // silent, but in real time (pacing tests, machines without sound)
+};
+void SetAudioOutput(AudioOutput output);
+
+// Returns true when the file was rendered and started; on failure the slot is empty.
+bool OpenMusic(const QString& path, QObject* notifyWindow);
+void StopMusic();
+void KeepMusicLooping();
+void WaitForMusicEnd();
+bool OpenSecond(const QString& path);
+void StopSecond();
+
+// Duration of a playable file in seconds without playing it; negative when unknown.
+double MediaDuration(const QString& path);

@@ -1,0 +1,138 @@
+#include "TestSupport.h"
+
+#include "app/AllCorrector.h"
+#include "content/Cp1251.h"
+#include "content/QuestionBank.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gst/gst.h>
+
+namespace TestSupport {
+
+namespace {
+void putVarLen(QByteArray& out, quint32 v)
+{
+    QByteArray bytes;
+    bytes.prepend(char(v & 0x7F));
+    while (v >>= 7) bytes.prepend(char((v & 0x7F) | 0x80));
+    out += bytes;
+}
+void putBE(QByteArray& out, quint32 v, int n)
+{
+    for (int i = n - 1; i >= 0; --i) out += char((v >> (8 * i)) & 0xFF);
+}
+} // namespace
+
+QByteArray MakeMidi(double seconds, int note, double restSeconds)
+{
+    // 480 ticks per quarter at the default 120 bpm: 960 ticks a second.
+    const quint32 hold = quint32(seconds * 960);
+    const quint32 rest = quint32(restSeconds * 960);
+    QByteArray track;
+    putVarLen(track, 0);
+    track += QByteArray::fromHex("c000"); // program 0
+    putVarLen(track, 0);
+    track += char(0x90);
+    track += char(note);
+    track += char(100);
+    putVarLen(track, hold);
+    track += char(0x80);
+    track += char(note);
+    track += char(0);
+    putVarLen(track, rest);
+    track += QByteArray::fromHex("ff2f00");
+
+    QByteArray file("MThd");
+    putBE(file, 6, 4);
+    putBE(file, 0, 2);
+    putBE(file, 1, 2);
+    putBE(file, 480, 2);
+    file += "MTrk";
+    putBE(file, quint32(track.size()), 4);
+    file += track;
+    return file;
+}
+
+QByteArray MakeMp3(double seconds)
+{
+    if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("tone.mp3");
+    const int buffers = int(seconds * 44100 / 1024) + 1;
+    const QString desc = QStringLiteral("audiotestsrc num-buffers=%1 samplesperbuffer=1024 ! "
+                                        "audioconvert ! lamemp3enc ! filesink location=\"%2\"")
+                             .arg(buffers)
+                             .arg(path);
+    GError* error = nullptr;
+    GstElement* pipeline = gst_parse_launch(desc.toUtf8().constData(), &error);
+    if (!pipeline) {
+        if (error) g_error_free(error);
+        return {};
+    }
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    GstMessage* msg = gst_bus_timed_pop_filtered(bus, 10 * GST_SECOND,
+                                                 GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    if (msg) gst_message_unref(msg);
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray MakePlainBank(int perLevel)
+{
+    QString text;
+    for (int l = 1; l <= 15; ++l) {
+        if (l > 1) text += u'^';
+        for (int q = 0; q < perLevel; ++q) {
+            text += QStringLiteral("Вопрос %1.%2").arg(l).arg(q);
+            for (int i = 1; i <= 4; ++i) text += QStringLiteral("|Ответ %1.%2.%3").arg(l).arg(q).arg(i);
+            text += QStringLiteral("|%1\\").arg(q % 4 + 1);
+        }
+    }
+    return Cp1251::encode(text);
+}
+
+QByteArray MakeBankFile(const QByteArray& plain, int lineLength)
+{
+    const QByteArray scrambled = Bank::ScrambleBank(plain);
+    if (lineLength <= 0) return scrambled;
+    QByteArray out;
+    for (qsizetype i = 0; i < scrambled.size(); i += lineLength) {
+        out += scrambled.mid(i, lineLength);
+        out += "\r\n";
+    }
+    return out;
+}
+
+QString MakeGameFolder(const QString& folder, const GameFolderOptions& o)
+{
+    QDir().mkpath(folder + "/sounds");
+    if (o.withBank)
+        WriteFile(folder + "/questions.qvr", MakeBankFile(MakePlainBank(o.questionsPerLevel), 60));
+    const QByteArray effect = MakeMidi(o.effectSeconds, 76, 0.05);
+    const QByteArray music = MakeMidi(o.musicSeconds, 60);
+    for (int n = 1; n <= 16; ++n) {
+        const bool isMusic = n == 5 || n == 6 || n == 7 || n == 8 || n == 13;
+        if (n == 14) continue;
+        WriteFile(QStringLiteral("%1/sounds/%2.mid").arg(folder).arg(n), isMusic ? music : effect);
+    }
+    WriteFile(folder + "/sounds/14.mp3", MakeMp3(0.5));
+    if (o.withReadMe)
+        WriteFile(folder + "/ReadMe.txt",
+                  Cp1251::encode(QStringLiteral("Строка один\r\nСтрока два\r\n")));
+    return WithTrailingSeparator(folder);
+}
+
+} // namespace TestSupport

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace TestSupport {
+
+// A Standard MIDI File with one note held for `seconds`, then `restSeconds` of
+// silence before the end of the track.
+QByteArray MakeMidi(double seconds, int note = 72, double restSeconds = 0.0);
+// An MP3 of a sine tone, encoded by GStreamer; empty on failure.
+QByteArray MakeMp3(double seconds);
+bool WriteFile(const QString& path, const QByteArray& bytes);
+
+// A plain bank of 15 levels with `perLevel` questions each, every level closed
+// by "\". Question text "Вопрос L.q", answers "Ответ L.q.i", right answer
+// number (q % 4) + 1.
+QByteArray MakePlainBank(int perLevel);
+// Plain text as a scrambled file, optionally broken into lines of `lineLength`.
+QByteArray MakeBankFile(const QByteArray& plain, int lineLength = 0);
+
+struct GameFolderOptions {
+    int questionsPerLevel = 3;
+    double effectSeconds = 0.2;
+    double musicSeconds = 1.0;
+    bool withReadMe = true;
+    bool withBank = true;
+};
+// Fills `folder` with questions.qvr, sounds/ and ReadMe.txt; returns the folder
+// with a trailing separator, as AppPath wants it.
+QString MakeGameFolder(const QString& folder, const GameFolderOptions& options = {});
+
+} // namespace TestSupport

@@ -1,0 +1,27 @@
+#!/bin/sh
+# Installs the Debian packages that building, playing and testing Quorvel need.
+# Only what is missing is installed; safe to run again.
+set -e
+PACKAGES="
+cmake g++ make pkg-config
+qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
+libbenchmark-dev
+libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+timgm6mb-soundfont
+fonts-liberation
+xvfb xauth xdotool x11-utils
+"
+missing=""
+for p in $PACKAGES; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+[ -z "$missing" ] && exit 0
+echo "Installing:$missing"
+if [ "$(id -u)" = 0 ]; then SUDO=""; else SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -q --no-install-recommends $missing
