@@ -257,8 +257,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
     if (event->type() != QEvent::KeyPress) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this) return false;
-    // A key travels up from the focused widget; the window looks at it once.
-    if (widget != focusWidget() && !(widget == this && !focusWidget())) return false;
+    // The window looks at a key where it arrives: at the focused control, or at
+    // itself when it has none or the control let the key pass.
+    if (widget != focusWidget() && widget != this) return false;
     auto* key = static_cast<QKeyEvent*>(event);
     const int shift = shiftState(key->modifiers());
     if (Form_KeyDown(key->key(), shift)) return true;

@@ -89,4 +89,24 @@ BENCHMARK(BM_EmptyBankMemory);
 
 } // namespace
 
+
+namespace {
+void BM_PlainTextOfMaximalBank(benchmark::State& state)
+{
+    const QByteArray file = Bank::ScrambleBank(maximalPlain());
+    for (auto _ : state) benchmark::DoNotOptimize(Bank::PlainTextFromFile(file).size());
+}
+BENCHMARK(BM_PlainTextOfMaximalBank)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ParseMaximalBank(benchmark::State& state)
+{
+    for (auto _ : state) {
+        Bank::QuestionTable table;
+        table.load(maximalPlain());
+        benchmark::DoNotOptimize(table.count(0));
+    }
+}
+BENCHMARK(BM_ParseMaximalBank)->Unit(benchmark::kMillisecond)->Iterations(3);
+} // namespace
+
 BENCHMARK_MAIN();

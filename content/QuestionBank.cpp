@@ -80,47 +80,72 @@ void QuestionTable::load(QByteArray plain, const std::function<void()>& yield)
 {
     clear();
     text_ = std::move(plain);
-    const std::string_view all(text_.constData(), std::size_t(text_.size()));
-    const char* base = text_.constData();
+    const char* data = text_.constData();
+    const std::size_t n = std::size_t(text_.size());
+    if (n == 0) return; // an empty text has no levels at all
 
     QElapsedTimer sinceYield;
     sinceYield.start();
-    int work = 0;
 
+    // One pass over the text: every "|", "\" and "^" closes a field, a question
+    // or a level; the end of the text closes all three.
     int level = 0;
-    forEachPiece(all, kLevelSeparator, [&](std::string_view levelText, std::size_t) {
-        if (level >= kLevels) return false;
-        const std::size_t pieces = countPieces(levelText, kQuestionSeparator);
-        counts_[level] = static_cast<qint16>(std::min<std::size_t>(pieces, kQuestions) - 1);
-        if (pieces == 0) counts_[level] = -1;
+    std::size_t levelStart = 0, questionStart = 0, fieldStart = 0, pieces = 1;
+    int field = 0;
+    Question current;
+    auto closeField = [&](std::size_t end) {
+        if (field < kFields) {
+            current.offset[field] = static_cast<quint32>(fieldStart);
+            current.length[field] = static_cast<quint32>(end - fieldStart);
+        }
+        ++field;
+        fieldStart = end + 1;
+    };
+    auto closeQuestion = [&](std::size_t end) {
         auto& list = questions_[level];
-        list.reserve(std::min<std::size_t>(pieces, kQuestions));
-        forEachPiece(levelText, kQuestionSeparator, [&](std::string_view qText, std::size_t) {
-            if (list.size() >= std::size_t(kQuestions)) return false;
-            Question q;
-            int field = 0;
-            forEachPiece(qText, kFieldSeparator, [&](std::string_view f, std::size_t) {
-                if (field >= kFields) return false;
-                q.offset[field] = static_cast<quint32>(f.data() - base);
-                q.length[field] = static_cast<quint32>(f.size());
-                ++field;
-                return true;
-            });
-            list.push_back(q);
-            if (yield && ++work % 1024 == 0 && sinceYield.elapsed() >= 10) {
-                yield();
-                sinceYield.restart();
-            }
-            return true;
-        });
+        if (end > questionStart) closeField(end); // an empty piece stores no fields
+        if (list.size() < std::size_t(kQuestions)) list.push_back(current);
+        current = Question();
+        field = 0;
+        questionStart = fieldStart = end + 1;
+    };
+    auto closeLevel = [&](std::size_t end) {
+        auto& list = questions_[level];
+        if (end == levelStart) {
+            list.clear(); // an empty level piece has no question pieces
+            counts_[level] = -1;
+        } else {
+            counts_[level] = static_cast<qint16>(std::min<std::size_t>(pieces, kQuestions) - 1);
+        }
         for (std::size_t i = 0; i < list.size(); ++i) {
             const int idx = static_cast<int>(i);
             const int answer = AnswerNumber((*this)(level, 5, idx));
             if (list[i].length[0] > 0 && answer >= 1 && answer <= 4) playable_[level].push_back(idx);
         }
         ++level;
-        return true;
-    });
+        pieces = 1;
+        levelStart = end + 1;
+    };
+
+    for (std::size_t i = 0; i <= n; ++i) {
+        if ((i & 0xFFFF) == 0 && yield && sinceYield.elapsed() >= 10) {
+            yield();
+            sinceYield.restart();
+        }
+        const char c = i < n ? data[i] : kLevelSeparator;
+        if (c != kFieldSeparator && c != kQuestionSeparator && c != kLevelSeparator) continue;
+        if (c == kFieldSeparator) {
+            closeField(i);
+            continue;
+        }
+        closeQuestion(i);
+        if (c == kQuestionSeparator) {
+            ++pieces;
+            continue;
+        }
+        closeLevel(i);
+        if (level >= kLevels) break;
+    }
     levelCount_ = level;
 }
 
@@ -170,16 +195,26 @@ QByteArray PlainTextFromFile(QByteArray bytes)
     // after it the text starts with a line break and only its end can be trimmed:
     // those are the blanks (stored as 0x90) that open the file's first line.
     qsizetype leadingBlanks = 0;
-    while (leadingBlanks < bytes.size() && static_cast<unsigned char>(bytes[leadingBlanks]) == 0x90)
+    while (leadingBlanks < bytes.size() &&
+           static_cast<unsigned char>(bytes.at(leadingBlanks)) == 0x90)
         ++leadingBlanks;
 
+    static const std::array<unsigned char, 256> map = [] {
+        std::array<unsigned char, 256> m{};
+        for (int c = 0; c < 256; ++c) m[std::size_t(c)] = CodirText::mapByte(static_cast<unsigned char>(c));
+        return m;
+    }();
+    // In place: fresh memory costs more here than the work itself.
     char* data = bytes.data();
     qsizetype kept = 0;
     for (qsizetype i = 0; i < bytes.size(); ++i)
         if (data[i] != '\r' && data[i] != '\n') data[kept++] = data[i];
-    bytes.truncate(kept);
-    CodirText::decodeBytes(bytes);
-    bytes.chop(leadingBlanks);
+    for (qsizetype a = 0, b = kept - 1; a <= b; ++a, --b) {
+        const char first = static_cast<char>(map[static_cast<unsigned char>(data[a])]);
+        data[a] = static_cast<char>(map[static_cast<unsigned char>(data[b])]);
+        data[b] = first;
+    }
+    bytes.truncate(kept - leadingBlanks);
     return bytes;
 }
 

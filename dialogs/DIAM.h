@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // The game's own message dialog. The dialog code (0 to 159) selects the kind,
 // default title, beep, buttons and focus; see the table in DIAM.cpp.
 //
@@ -12,3 +14,10 @@ qint16 FMess(const QString& mt, qint16& mn, QString& mf);
 void SMess(const QString& mt, qint16& mn, QString& mf);
 // For callers that pass literals and do not read the write-backs.
 void SMess(const QString& mt, int mn, const QString& mf);
+
+// The alert value a message of `code` sounds when it is shown: Int(code / 2) + 16,
+// or 0 for none (code 0).
+int MessBeepValue(qint16 code);
+// For tests: receives the alert values instead of the platform's alert sound.
+// An empty function restores the default.
+void SetMessBeepHandler(std::function<void(int)> handler);

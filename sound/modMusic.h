@@ -2,8 +2,11 @@
 
 #include <QEvent>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 class QObject;
+struct _GstElement;
 
 // Two player slots over GStreamer playbin: MusicPlayer for music and effects,
 // SecondPlayer for the loading tune. A new pipeline is built for every file.
@@ -29,3 +32,23 @@ void StopSecond();
 
 // Duration of a playable file in seconds without playing it; negative when unknown.
 double MediaDuration(const QString& path);
+
+// What the looping check reads: "running" is the state asked with the 100 ms
+// time-out; times are in seconds, negative when unknown or the slot is empty.
+bool MusicIsRunning();
+double MusicPosition();
+double MusicStopTime();
+bool SecondIsRunning();
+double SecondPosition();
+
+// The General MIDI soundfont given to every MIDI decoder, so that every machine
+// plays the same instruments: the first file found among SoundFontPlaces(),
+// empty when there is none.
+QString SoundFontPath();
+QStringList SoundFontPlaces();
+// Replaces the places searched (tests); players opened afterwards use the new choice.
+void SetSoundFontPlaces(const QStringList& places);
+
+// Receives the audio sink of every player opened from now on, on the
+// user-interface thread before the file is rendered (tests and measurements).
+void SetAudioSinkObserver(std::function<void(_GstElement* sink)> observer);

@@ -136,3 +136,40 @@ QString MakeGameFolder(const QString& folder, const GameFolderOptions& o)
 }
 
 } // namespace TestSupport
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextEdit>
+
+namespace TestSupport {
+
+DialogCloser::DialogCloser(QWidget* mainWindow) : main_(mainWindow)
+{
+    connect(&timer_, &QTimer::timeout, this, &DialogCloser::poll);
+    timer_.start(50);
+}
+
+void DialogCloser::poll()
+{
+    if (!enabled) return;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w == main_ || !w->isVisible() || w->inherits("QMenu")) continue;
+        QList<QPushButton*> buttons;
+        for (QPushButton* b : w->findChildren<QPushButton*>())
+            if (b->isVisible() && b->isEnabled()) buttons << b;
+        if (buttons.isEmpty()) continue;
+        std::sort(buttons.begin(), buttons.end(),
+                  [](QPushButton* a, QPushButton* b) { return a->x() < b->x(); });
+        Seen s;
+        s.title = w->windowTitle();
+        if (auto* t = w->findChild<QPlainTextEdit*>()) s.text = t->toPlainText();
+        else if (auto* t2 = w->findChild<QTextEdit*>()) s.text = t2->toPlainText();
+        for (QPushButton* b : buttons) s.buttons << b->text();
+        if (seen.isEmpty() || seen.last().title != s.title || seen.last().text != s.text) seen << s;
+        buttons.first()->click();
+        return;
+    }
+}
+
+} // namespace TestSupport

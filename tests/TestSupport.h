@@ -32,3 +32,32 @@ struct GameFolderOptions {
 QString MakeGameFolder(const QString& folder, const GameFolderOptions& options = {});
 
 } // namespace TestSupport
+
+#include <QObject>
+#include <QTimer>
+
+namespace TestSupport {
+
+// Answers the program's dialogs while a test waits inside them: every 50 ms it
+// clicks the first visible button of any other visible top-level window and
+// records what that window showed. Clicks during a dialog's pause are lost, so
+// it keeps clicking until the window is gone.
+class DialogCloser : public QObject {
+    Q_OBJECT
+public:
+    struct Seen {
+        QString title;
+        QString text;
+        QStringList buttons;
+    };
+    explicit DialogCloser(QWidget* mainWindow);
+    QList<Seen> seen;
+    bool enabled = true;
+
+private:
+    void poll();
+    QWidget* main_;
+    QTimer timer_;
+};
+
+} // namespace TestSupport

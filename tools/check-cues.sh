@@ -6,7 +6,7 @@
 #   tools/check-cues.sh BUILD_GAME_DIR [KEEP_DIR]
 #
 # KEEP_DIR, if given, keeps the rendered WAVs and a spectrogram PNG of each cue.
-# Environment: MIDIGEN (default BUILD_GAME_DIR/../tools/midigen, then PATH),
+# Environment: MIDIGEN (default: the build's tools/midigen, then PATH),
 # SOUNDFONT (default the Debian timgm6mb-soundfont file).
 set -u
 
@@ -20,11 +20,13 @@ soundfont=${SOUNDFONT:-/usr/share/sounds/sf2/TimGM6mb.sf2}
 
 midigen=${MIDIGEN:-}
 if [ -z "$midigen" ]; then
-    if [ -x "$game/../tools/midigen" ]; then
-        midigen=$game/../tools/midigen
-    else
-        midigen=$(command -v midigen || true)
-    fi
+    for candidate in "$game/../tools/midigen"; do
+        if [ -f "$candidate" ] && [ -x "$candidate" ]; then
+            midigen=$candidate
+            break
+        fi
+    done
+    [ -z "$midigen" ] && midigen=$(command -v midigen || true)
 fi
 for tool in fluidsynth sox soxi; do
     if ! command -v "$tool" >/dev/null; then
@@ -143,7 +145,9 @@ while read -r name lo hi; do
         problems="$problems no-levels"
     fi
     if [ $# -eq 2 ] && [ -f "$wav" ]; then
-        sox "$wav" -n spectrogram -t "$name" -o "$work/$base.png" 2>/dev/null
+        # 0-4 kHz of the first 15 s, where the notes and their harmonics show as lines.
+        sox "$wav" -n remix - trim 0 15 rate 8k spectrogram -t "$name" -x 1000 -y 400 -z 90 \
+            -o "$work/$base.png" 2>/dev/null
     fi
     status=ok
     [ -n "$problems" ] && status="FAIL$problems" && failures=$((failures + 1))

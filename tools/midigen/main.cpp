@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 constexpr std::uintmax_t kMaxInput = 16u << 20;
 
@@ -57,10 +58,10 @@ void printSeconds(double s)
 int lengthOf(const std::string& path)
 {
     std::string text;
-    if (!readFile(path, text))
-        return 1;
+    if (!readFile(path, text)) return 1;
     try {
-        printSeconds(midigen::smfLengthSeconds(std::vector<std::uint8_t>(text.begin(), text.end())));
+        printSeconds(
+            midigen::smfLengthSeconds(std::vector<std::uint8_t>(text.begin(), text.end())));
     } catch (const std::exception& e) {
         std::cerr << path << ": error: " << e.what() << "\n";
         return 1;
@@ -71,8 +72,7 @@ int lengthOf(const std::string& path)
 int compile(const std::string& input, const std::string& output)
 {
     std::string text;
-    if (!readFile(input, text))
-        return 1;
+    if (!readFile(input, text)) return 1;
     std::vector<std::uint8_t> bytes;
     try {
         bytes = midigen::encodeSmf(midigen::parseNotation(text));
@@ -114,10 +114,8 @@ int main(int argc, char** argv)
 {
     try {
         std::vector<std::string> args(argv + 1, argv + argc);
-        if (args.size() == 2 && args[0] == "--length")
-            return lengthOf(args[1]);
-        if (args.size() == 2 && args[0] == "--check")
-            return compile(args[1], "");
+        if (args.size() == 2 && args[0] == "--length") return lengthOf(args[1]);
+        if (args.size() == 2 && args[0] == "--check") return compile(args[1], "");
         if (args.size() == 3 && args[1] == "-o" && !args[2].empty() && args[0][0] != '-')
             return compile(args[0], args[2]);
         if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {

@@ -8,9 +8,11 @@
 #include <string_view>
 #include <utility>
 
-namespace midigen {
+namespace midigen
+{
 
-namespace {
+namespace
+{
 
 constexpr int kDivision = 480;
 // About nine hours at the slowest tempo: far beyond any cue, far below 32-bit overflow.
@@ -67,13 +69,10 @@ struct Control {
     std::vector<std::uint8_t> bytes;
 };
 
-struct TempoChange {
-    std::uint32_t tick;
-    double bpm;
-    int line;
-};
-
-[[noreturn]] void fail(int line, const std::string& message) { throw NotationError(line, message); }
+[[noreturn]] void fail(int line, const std::string& message)
+{
+    throw NotationError(line, message);
+}
 
 std::string_view trim(std::string_view s)
 {
@@ -94,8 +93,7 @@ std::vector<std::string> words(std::string_view s)
         std::size_t j = i;
         while (j < s.size() && s[j] != ' ' && s[j] != '\t')
             ++j;
-        if (j > i)
-            out.emplace_back(s.substr(i, j - i));
+        if (j > i) out.emplace_back(s.substr(i, j - i));
         i = j;
     }
     return out;
@@ -103,12 +101,10 @@ std::vector<std::string> words(std::string_view s)
 
 std::optional<int> toInt(std::string_view s)
 {
-    if (!s.empty() && s.front() == '+')
-        s.remove_prefix(1);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
     int value = 0;
     auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (s.empty() || ec != std::errc() || ptr != s.data() + s.size())
-        return std::nullopt;
+    if (s.empty() || ec != std::errc() || ptr != s.data() + s.size()) return std::nullopt;
     return value;
 }
 
@@ -134,8 +130,8 @@ double tempoValue(std::string_view text, int line)
 {
     auto v = toNumber(text);
     if (!v || *v < 10 || *v > 400)
-        fail(line, "tempo must be 10 to 400 quarter notes per minute, got '" + std::string(text) +
-                       "'");
+        fail(line,
+             "tempo must be 10 to 400 quarter notes per minute, got '" + std::string(text) + "'");
     return *v;
 }
 
@@ -145,16 +141,14 @@ std::pair<int, int> keySignature(const std::string& name, int line)
         {"Cb", -7}, {"Gb", -6}, {"Db", -5}, {"Ab", -4}, {"Eb", -3}, {"Bb", -2}, {"F", -1}, {"C", 0},
         {"G", 1},   {"D", 2},   {"A", 3},   {"E", 4},   {"B", 5},   {"F#", 6},  {"C#", 7}};
     static const std::map<std::string, int> minor = {
-        {"Ab", -7}, {"Eb", -6}, {"Bb", -5}, {"F", -4}, {"C", -3},  {"G", -2},  {"D", -1}, {"A", 0},
-        {"E", 1},   {"B", 2},   {"F#", 3},  {"C#", 4}, {"G#", 5},  {"D#", 6},  {"A#", 7}};
+        {"Ab", -7}, {"Eb", -6}, {"Bb", -5}, {"F", -4}, {"C", -3}, {"G", -2}, {"D", -1}, {"A", 0},
+        {"E", 1},   {"B", 2},   {"F#", 3},  {"C#", 4}, {"G#", 5}, {"D#", 6}, {"A#", 7}};
     if (name.size() > 1 && name.back() == 'm') {
         auto it = minor.find(name.substr(0, name.size() - 1));
-        if (it != minor.end())
-            return {it->second, 1};
+        if (it != minor.end()) return {it->second, 1};
     } else {
         auto it = major.find(name);
-        if (it != major.end())
-            return {it->second, 0};
+        if (it != major.end()) return {it->second, 0};
     }
     fail(line, "unknown key '" + name + "' (write e.g. D, Bb, F#m, Bm)");
 }
@@ -162,15 +156,14 @@ std::pair<int, int> keySignature(const std::string& name, int line)
 const std::map<std::string, int>& drumNames()
 {
     static const std::map<std::string, int> names = {
-        {"kick2", 35},    {"kick", 36},      {"stick", 37},       {"snare", 38},
-        {"clap", 39},     {"snare2", 40},    {"tomfloor2", 41},   {"hat", 42},
-        {"tomfloor", 43}, {"pedalhat", 44},  {"tomlow", 45},      {"openhat", 46},
-        {"tommid", 47},   {"tomhimid", 48},  {"crash", 49},       {"tomhigh", 50},
-        {"ride", 51},     {"china", 52},     {"ridebell", 53},    {"tambourine", 54},
-        {"splash", 55},   {"cowbell", 56},   {"crash2", 57},      {"ride2", 59},
-        {"bongohi", 60},  {"bongolo", 61},   {"congamute", 62},   {"congahi", 63},
-        {"congalo", 64},  {"cabasa", 69},    {"shaker", 70},      {"claves", 75},
-        {"woodhi", 76},   {"woodlo", 77},    {"triangleshut", 80}, {"triangle", 81}};
+        {"kick2", 35},   {"kick", 36},      {"stick", 37},   {"snare", 38},    {"clap", 39},
+        {"snare2", 40},  {"tomfloor2", 41}, {"hat", 42},     {"tomfloor", 43}, {"pedalhat", 44},
+        {"tomlow", 45},  {"openhat", 46},   {"tommid", 47},  {"tomhimid", 48}, {"crash", 49},
+        {"tomhigh", 50}, {"ride", 51},      {"china", 52},   {"ridebell", 53}, {"tambourine", 54},
+        {"splash", 55},  {"cowbell", 56},   {"crash2", 57},  {"ride2", 59},    {"bongohi", 60},
+        {"bongolo", 61}, {"congamute", 62}, {"congahi", 63}, {"congalo", 64},  {"cabasa", 69},
+        {"shaker", 70},  {"claves", 75},    {"woodhi", 76},  {"woodlo", 77},   {"triangleshut", 80},
+        {"triangle", 81}};
     return names;
 }
 
@@ -181,8 +174,7 @@ struct Pitch {
 
 Pitch parsePitch(std::string_view s, int line)
 {
-    if (s.empty())
-        fail(line, "missing pitch");
+    if (s.empty()) fail(line, "missing pitch");
     if (s.front() >= '0' && s.front() <= '9')
         return {intInRange(s, 0, 127, "a MIDI note number", line), false};
     if (s.front() >= 'a' && s.front() <= 'z') {
@@ -211,8 +203,7 @@ Pitch parsePitch(std::string_view s, int line)
 // "4" quarter, "8." dotted eighth, "8t" triplet eighth, "2+8" tied sum.
 std::uint32_t parseDuration(std::string_view s, int line)
 {
-    if (s.empty())
-        fail(line, "empty duration after ':'");
+    if (s.empty()) fail(line, "empty duration after ':'");
     std::uint64_t total = 0;
     while (true) {
         std::size_t plus = s.find('+');
@@ -236,8 +227,7 @@ std::uint32_t parseDuration(std::string_view s, int line)
             triplet = true;
             ++i;
         }
-        if (i != part.size() || dots > 3)
-            fail(line, "bad duration '" + std::string(part) + "'");
+        if (i != part.size() || dots > 3) fail(line, "bad duration '" + std::string(part) + "'");
         std::uint64_t num = static_cast<std::uint64_t>(kDivision) * 4 * ((2u << dots) - 1);
         std::uint64_t den = static_cast<std::uint64_t>(*base) << dots;
         if (triplet) {
@@ -247,8 +237,7 @@ std::uint32_t parseDuration(std::string_view s, int line)
         if (num % den != 0)
             fail(line, "duration '" + std::string(part) + "' is too fine to represent");
         total += num / den;
-        if (plus == std::string_view::npos)
-            break;
+        if (plus == std::string_view::npos) break;
         s.remove_prefix(plus + 1);
     }
     return static_cast<std::uint32_t>(total);
@@ -261,8 +250,7 @@ std::vector<Token> tokenize(std::string_view text, int line)
     while (i < text.size()) {
         while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
             ++i;
-        if (i >= text.size())
-            break;
+        if (i >= text.size()) break;
         std::size_t j = i;
         if (text[i] == '[') {
             j = text.find(']', i);
@@ -279,8 +267,7 @@ std::vector<Token> tokenize(std::string_view text, int line)
 
 std::optional<int> repeatCount(const std::string& t)
 {
-    if (t.size() < 3 || t[0] != '}' || (t[1] != 'x' && t[1] != '*'))
-        return std::nullopt;
+    if (t.size() < 3 || t[0] != '}' || (t[1] != 'x' && t[1] != '*')) return std::nullopt;
     return toInt(std::string_view(t).substr(2));
 }
 
@@ -290,8 +277,7 @@ void expand(const std::vector<Token>& in, std::size_t& pos, std::vector<Token>& 
     while (pos < in.size()) {
         const Token& t = in[pos];
         if (t.text == "{") {
-            if (depth >= 16)
-                fail(t.line, "repeats nested too deeply");
+            if (depth >= 16) fail(t.line, "repeats nested too deeply");
             ++pos;
             std::vector<Token> inner;
             expand(in, pos, inner, depth + 1, t.line);
@@ -309,26 +295,22 @@ void expand(const std::vector<Token>& in, std::size_t& pos, std::vector<Token>& 
         } else if (t.text[0] == '{') {
             fail(t.line, "write '{' apart, as in { C4:8 D4 }x2");
         } else if (t.text[0] == '}') {
-            if (depth == 0)
-                fail(t.line, "'" + t.text + "' without a matching '{'");
-            if (!repeatCount(t.text))
-                fail(t.line, "close a repeat with }xN, e.g. }x4");
+            if (depth == 0) fail(t.line, "'" + t.text + "' without a matching '{'");
+            if (!repeatCount(t.text)) fail(t.line, "close a repeat with }xN, e.g. }x4");
             return;
         } else {
             out.push_back(t);
             ++pos;
         }
     }
-    if (depth > 0)
-        fail(openLine, "'{' is never closed with }xN");
+    if (depth > 0) fail(openLine, "'{' is never closed with }xN");
 }
 
 std::vector<std::uint8_t> channelMessage(int status, int channel, int a, int b = -1)
 {
     std::vector<std::uint8_t> m{static_cast<std::uint8_t>(status | (channel - 1)),
                                 static_cast<std::uint8_t>(a)};
-    if (b >= 0)
-        m.push_back(static_cast<std::uint8_t>(b));
+    if (b >= 0) m.push_back(static_cast<std::uint8_t>(b));
     return m;
 }
 
@@ -338,8 +320,9 @@ std::string pitchName(int p)
     return names[p % 12] + std::to_string(p / 12 - 1);
 }
 
-class TrackPlayer {
-public:
+class TrackPlayer
+{
+  public:
     TrackPlayer(const Track& track, std::size_t index, std::uint32_t barTicks, int beatTicks)
         : track_(track), index_(index), barTicks_(barTicks), beatTicks_(beatTicks),
           velocity_(track.velocity), gate_(track.gate), transpose_(track.transpose)
@@ -350,16 +333,14 @@ public:
     {
         for (const Token& t : tokens)
             step(t);
-        if (!ties_.empty())
-            fail(ties_.begin()->second.line, "the track ends on a tied note");
+        if (!ties_.empty()) fail(ties_.begin()->second.line, "the track ends on a tied note");
     }
 
     std::uint32_t cursor() const { return cursor_; }
     std::vector<NoteSpan> notes;
     std::vector<Control> controls;
-    std::vector<TempoChange> tempos;
 
-private:
+  private:
     struct Tie {
         std::uint32_t start;
         int velocity;
@@ -384,8 +365,7 @@ private:
         if (s.front() == '[') {
             std::size_t close = s.find(']');
             std::vector<std::string> parts = words(std::string_view(s).substr(1, close - 1));
-            if (parts.empty())
-                fail(t.line, "empty chord");
+            if (parts.empty()) fail(t.line, "empty chord");
             std::vector<Pitch> pitches;
             for (const std::string& p : parts)
                 pitches.push_back(parsePitch(p, t.line));
@@ -398,8 +378,7 @@ private:
             cut == std::string::npos ? std::string_view() : std::string_view(s).substr(cut);
         if (head == "r") {
             Suffix suf = suffix(tail, t.line);
-            if (suf.velocity || suf.tie)
-                fail(t.line, "a rest takes only a duration, as in r:4");
+            if (suf.velocity || suf.tie) fail(t.line, "a rest takes only a duration, as in r:4");
             if (!ties_.empty())
                 fail(t.line, "a rest cannot follow a tied note (line " +
                                  std::to_string(ties_.begin()->second.line) + ")");
@@ -411,8 +390,7 @@ private:
 
     std::string describe(std::uint32_t ticks) const
     {
-        if (ticks % beatTicks_ == 0)
-            return std::to_string(ticks / beatTicks_) + " beat(s)";
+        if (ticks % beatTicks_ == 0) return std::to_string(ticks / beatTicks_) + " beat(s)";
         return std::to_string(ticks) + "/" + std::to_string(beatTicks_) + " of a beat";
     }
 
@@ -432,8 +410,7 @@ private:
         std::size_t at = s.find('@');
         std::string_view dur = s.substr(0, at);
         if (!dur.empty()) {
-            if (dur.front() != ':')
-                fail(line, "expected ':' before the duration, as in C4:8");
+            if (dur.front() != ':') fail(line, "expected ':' before the duration, as in C4:8");
             out.duration = duration_ = parseDuration(dur.substr(1), line);
         }
         if (at != std::string_view::npos)
@@ -457,8 +434,7 @@ private:
             if (p.drum && track_.channel != kDrumChannel)
                 fail(line, "drum names play only on channel 10");
             int n = p.number + (p.drum || track_.channel == kDrumChannel ? 0 : transpose_);
-            if (n < 0 || n > 127)
-                fail(line, "transposed pitch is outside the MIDI range");
+            if (n < 0 || n > 127) fail(line, "transposed pitch is outside the MIDI range");
             if (std::find(numbers.begin(), numbers.end(), n) != numbers.end())
                 fail(line, "the chord has " + pitchName(n) + " twice");
             numbers.push_back(n);
@@ -504,19 +480,19 @@ private:
             int p = intInRange(value, 1, 128, "program", t.line);
             controls.push_back({cursor_, channelMessage(0xC0, ch, p - 1)});
         } else if (key == "tempo") {
-            tempos.push_back({cursor_, tempoValue(value, t.line), t.line});
+            // GStreamer's midiparse, the game's decoder, times every event after a tempo
+            // change as if the new tempo had held from the start.
+            fail(t.line, "tempo changes are not allowed: the game's MIDI decoder mistimes "
+                         "them; write a slowing down in longer note values");
         } else {
-            static const std::map<std::string, int> named = {{"volume", 7},
-                                                             {"pan", 10},
-                                                             {"expression", 11},
-                                                             {"reverb", 91},
-                                                             {"chorus", 93}};
+            static const std::map<std::string, int> named = {
+                {"volume", 7}, {"pan", 10}, {"expression", 11}, {"reverb", 91}, {"chorus", 93}};
             int number = -1;
             if (auto it = named.find(key); it != named.end())
                 number = it->second;
             else if (key.size() > 2 && key.compare(0, 2, "cc") == 0)
-                number = intInRange(std::string_view(key).substr(2), 0, 119,
-                                    "controller number", t.line);
+                number = intInRange(std::string_view(key).substr(2), 0, 119, "controller number",
+                                    t.line);
             else
                 fail(t.line, "unknown setting '" + key + "'");
             controls.push_back(
@@ -541,23 +517,19 @@ void parseHeaderLine(const std::vector<std::string>& w, Header& h, int line)
 {
     const std::string& d = w[0];
     auto need = [&](std::size_t n, const char* usage) {
-        if (w.size() != n)
-            fail(line, std::string("usage: ") + usage);
+        if (w.size() != n) fail(line, std::string("usage: ") + usage);
     };
     if (d == "tempo") {
         need(2, "tempo BPM");
-        if (h.bpm)
-            fail(line, "tempo given twice; change it inside a track with tempo=BPM");
+        if (h.bpm) fail(line, "tempo given twice; change it inside a track with tempo=BPM");
         h.bpm = tempoValue(w[1], line);
     } else if (d == "time") {
         need(2, "time N/D, e.g. time 3/4");
-        if (h.haveTime)
-            fail(line, "time signature given twice");
+        if (h.haveTime) fail(line, "time signature given twice");
         std::size_t slash = w[1].find('/');
-        if (slash == std::string::npos)
-            fail(line, "usage: time N/D, e.g. time 3/4");
-        h.timeNum = intInRange(std::string_view(w[1]).substr(0, slash), 1, 32,
-                               "beats per bar", line);
+        if (slash == std::string::npos) fail(line, "usage: time N/D, e.g. time 3/4");
+        h.timeNum =
+            intInRange(std::string_view(w[1]).substr(0, slash), 1, 32, "beats per bar", line);
         h.timeDen = intInRange(std::string_view(w[1]).substr(slash + 1), 1, 32, "beat unit", line);
         if ((h.timeDen & (h.timeDen - 1)) != 0)
             fail(line, "beat unit must be 1, 2, 4, 8, 16 or 32");
@@ -566,27 +538,25 @@ void parseHeaderLine(const std::vector<std::string>& w, Header& h, int line)
         need(2, "key NAME, e.g. key D or key Bm");
         h.key = keySignature(w[1], line);
     } else if (d == "title") {
-        if (w.size() < 2)
-            fail(line, "usage: title TEXT");
+        if (w.size() < 2) fail(line, "usage: title TEXT");
         h.title.clear();
         for (std::size_t i = 1; i < w.size(); ++i)
             h.title += (i > 1 ? " " : "") + w[i];
     } else if (d == "end") {
-        if (h.end != EndMode::None)
-            fail(line, "'end' given twice");
+        if (h.end != EndMode::None) fail(line, "'end' given twice");
         if (w.size() == 2 && w[1] == "loop") {
             h.end = EndMode::Loop;
         } else if (w.size() == 3 && w[1] == "tail") {
             auto s = toNumber(w[2]);
-            if (!s || *s < 0 || *s > 10)
-                fail(line, "tail must be 0 to 10 seconds");
+            if (!s || *s < 0 || *s > 10) fail(line, "tail must be 0 to 10 seconds");
             h.end = EndMode::Tail;
             h.tailSeconds = *s;
         } else {
             fail(line, "usage: end loop | end tail SECONDS");
         }
     } else {
-        fail(line, "unknown directive '" + d + "' (expected tempo, time, key, title, end or track)");
+        fail(line,
+             "unknown directive '" + d + "' (expected tempo, time, key, title, end or track)");
     }
 }
 
@@ -599,8 +569,7 @@ Track parseTrackLine(const std::vector<std::string>& w, int line)
     t.line = line;
     for (std::size_t i = 2; i < w.size(); ++i) {
         std::size_t eq = w[i].find('=');
-        if (eq == std::string::npos)
-            fail(line, "expected key=value, got '" + w[i] + "'");
+        if (eq == std::string::npos) fail(line, "expected key=value, got '" + w[i] + "'");
         std::string key = w[i].substr(0, eq);
         std::string_view v = std::string_view(w[i]).substr(eq + 1);
         if (key == "program")
@@ -626,8 +595,7 @@ Track parseTrackLine(const std::vector<std::string>& w, int line)
         else
             fail(line, "unknown track setting '" + key + "'");
     }
-    if (t.channel < 0)
-        fail(line, "track '" + t.name + "' needs channel=1..16");
+    if (t.channel < 0) fail(line, "track '" + t.name + "' needs channel=1..16");
     if (t.program < 0 && t.channel != kDrumChannel)
         fail(line, "track '" + t.name + "' needs program=1..128");
     return t;
@@ -666,12 +634,10 @@ MidiFile parseNotation(const std::string& text)
         pos = nl == std::string::npos ? text.size() + 1 : nl + 1;
         ++lineNo;
         lastLine = lineNo;
-        if (raw.find('\0') != std::string_view::npos)
-            fail(lineNo, "the file is not text");
+        if (raw.find('\0') != std::string_view::npos) fail(lineNo, "the file is not text");
         std::size_t comment = raw.find("//");
         std::string_view line = trim(raw.substr(0, comment));
-        if (line.empty())
-            continue;
+        if (line.empty()) continue;
         std::vector<std::string> w = words(line);
         if (w[0] == "track") {
             tracks.push_back(parseTrackLine(w, lineNo));
@@ -687,14 +653,11 @@ MidiFile parseNotation(const std::string& text)
             tracks.back().body.insert(tracks.back().body.end(), tokens.begin(), tokens.end());
         }
     }
-    if (!header.bpm)
-        fail(1, "missing 'tempo BPM' before the first track");
+    if (!header.bpm) fail(1, "missing 'tempo BPM' before the first track");
     if (header.end == EndMode::None)
         fail(1, "missing 'end loop' or 'end tail SECONDS' before the first track");
-    if (tracks.empty())
-        fail(lastLine, "no tracks");
-    if (tracks.size() > 64)
-        fail(tracks[64].line, "too many tracks");
+    if (tracks.empty()) fail(lastLine, "no tracks");
+    if (tracks.size() > 64) fail(tracks[64].line, "too many tracks");
 
     std::map<int, std::size_t> programOfChannel;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
@@ -707,14 +670,11 @@ MidiFile parseNotation(const std::string& text)
 
     const int beatTicks = kDivision * 4 / header.timeDen;
     const std::uint32_t barTicks = static_cast<std::uint32_t>(beatTicks * header.timeNum);
-    if (beatTicks * header.timeDen != kDivision * 4)
-        fail(1, "beat unit too small");
+    if (beatTicks * header.timeDen != kDivision * 4) fail(1, "beat unit too small");
 
     std::vector<TrackPlayer> players;
     players.reserve(tracks.size());
     std::vector<NoteSpan> notes;
-    std::map<std::uint32_t, TempoChange> tempoMap;
-    tempoMap[0] = {0, *header.bpm, 1};
     std::uint32_t musicEnd = 0;
     std::size_t longest = 0;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
@@ -724,26 +684,17 @@ MidiFile parseNotation(const std::string& text)
         players.emplace_back(tracks[i], i, barTicks, beatTicks);
         players.back().play(expanded);
         notes.insert(notes.end(), players.back().notes.begin(), players.back().notes.end());
-        for (const TempoChange& c : players.back().tempos) {
-            auto [it, fresh] = tempoMap.emplace(c.tick, c);
-            if (!fresh && it->second.bpm != c.bpm)
-                fail(c.line, "another tempo is already set at this point (line " +
-                                 std::to_string(it->second.line) + ")");
-        }
         if (players.back().cursor() > musicEnd) {
             musicEnd = players.back().cursor();
             longest = i;
         }
     }
-    if (notes.empty())
-        fail(lastLine, "the cue has no notes");
+    if (notes.empty()) fail(lastLine, "the cue has no notes");
 
     // One channel cannot sound the same key twice at once: the first release would cut both.
     std::sort(notes.begin(), notes.end(), [](const NoteSpan& a, const NoteSpan& b) {
-        if (a.channel != b.channel)
-            return a.channel < b.channel;
-        if (a.pitch != b.pitch)
-            return a.pitch < b.pitch;
+        if (a.channel != b.channel) return a.channel < b.channel;
+        if (a.pitch != b.pitch) return a.pitch < b.pitch;
         return a.on < b.on;
     });
     std::uint32_t lastOff = 0;
@@ -751,11 +702,10 @@ MidiFile parseNotation(const std::string& text)
         lastOff = std::max(lastOff, notes[i].off);
         if (i > 0 && notes[i].channel == notes[i - 1].channel &&
             notes[i].pitch == notes[i - 1].pitch && notes[i].on < notes[i - 1].off)
-            fail(notes[i].line, pitchName(notes[i].pitch) + " on channel " +
-                                    std::to_string(notes[i].channel) +
-                                    " overlaps the same note from line " +
-                                    std::to_string(notes[i - 1].line) + " (track '" +
-                                    tracks[notes[i - 1].track].name + "')");
+            fail(notes[i].line,
+                 pitchName(notes[i].pitch) + " on channel " + std::to_string(notes[i].channel) +
+                     " overlaps the same note from line " + std::to_string(notes[i - 1].line) +
+                     " (track '" + tracks[notes[i - 1].track].name + "')");
     }
 
     MidiFile file;
@@ -767,20 +717,16 @@ MidiFile parseNotation(const std::string& text)
                                " ticks into bar " + std::to_string(musicEnd / barTicks + 1));
         file.endTick = musicEnd;
     } else {
-        double bpm = std::prev(tempoMap.upper_bound(lastOff))->second.bpm;
-        file.endTick = std::max(musicEnd, lastOff + secondsToTicks(header.tailSeconds, bpm));
+        file.endTick =
+            std::max(musicEnd, lastOff + secondsToTicks(header.tailSeconds, *header.bpm));
     }
-    for (const auto& [tick, change] : tempoMap)
-        if (tick >= file.endTick && tick != 0)
-            fail(change.line, "tempo change after the end of the cue");
 
     std::uint32_t seq = 0;
     MidiTrack conductor;
     auto addMeta = [&](MidiTrack& t, std::uint32_t tick, std::vector<std::uint8_t> bytes) {
         t.events.push_back({tick, 1, seq++, std::move(bytes)});
     };
-    if (!header.title.empty())
-        addMeta(conductor, 0, metaEvent(0x03, textBytes(header.title)));
+    if (!header.title.empty()) addMeta(conductor, 0, metaEvent(0x03, textBytes(header.title)));
     int dd = 0;
     while ((1 << dd) < header.timeDen)
         ++dd;
@@ -788,27 +734,23 @@ MidiFile parseNotation(const std::string& text)
             metaEvent(0x58, {static_cast<std::uint8_t>(header.timeNum),
                              static_cast<std::uint8_t>(dd), 24, 8}));
     if (header.key)
-        addMeta(conductor, 0,
-                metaEvent(0x59, {static_cast<std::uint8_t>(static_cast<std::int8_t>(header.key->first)),
-                                 static_cast<std::uint8_t>(header.key->second)}));
-    for (const auto& [tick, change] : tempoMap)
-        addMeta(conductor, tick, tempoBytes(change.bpm));
+        addMeta(
+            conductor, 0,
+            metaEvent(0x59, {static_cast<std::uint8_t>(static_cast<std::int8_t>(header.key->first)),
+                             static_cast<std::uint8_t>(header.key->second)}));
+    addMeta(conductor, 0, tempoBytes(*header.bpm));
     file.tracks.push_back(std::move(conductor));
 
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         const Track& t = tracks[i];
         MidiTrack mt;
         addMeta(mt, 0, metaEvent(0x03, textBytes(t.name)));
-        if (t.program > 0)
-            addMeta(mt, 0, channelMessage(0xC0, t.channel, t.program - 1));
+        if (t.program > 0) addMeta(mt, 0, channelMessage(0xC0, t.channel, t.program - 1));
         addMeta(mt, 0, channelMessage(0xB0, t.channel, 7, t.volume));
         addMeta(mt, 0, channelMessage(0xB0, t.channel, 10, t.pan));
-        if (t.expression >= 0)
-            addMeta(mt, 0, channelMessage(0xB0, t.channel, 11, t.expression));
-        if (t.reverb >= 0)
-            addMeta(mt, 0, channelMessage(0xB0, t.channel, 91, t.reverb));
-        if (t.chorus >= 0)
-            addMeta(mt, 0, channelMessage(0xB0, t.channel, 93, t.chorus));
+        if (t.expression >= 0) addMeta(mt, 0, channelMessage(0xB0, t.channel, 11, t.expression));
+        if (t.reverb >= 0) addMeta(mt, 0, channelMessage(0xB0, t.channel, 91, t.reverb));
+        if (t.chorus >= 0) addMeta(mt, 0, channelMessage(0xB0, t.channel, 93, t.chorus));
         for (const Control& c : players[i].controls) {
             if (c.tick >= file.endTick && c.tick != 0)
                 fail(t.line, "a setting in track '" + t.name + "' comes after the end of the cue");

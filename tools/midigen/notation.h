@@ -5,16 +5,18 @@
 #include <stdexcept>
 #include <string>
 
-namespace midigen {
+namespace midigen
+{
 
-class NotationError : public std::runtime_error {
-public:
+class NotationError : public std::runtime_error
+{
+  public:
     NotationError(int line, const std::string& message) : std::runtime_error(message), line_(line)
     {
     }
     int line() const { return line_; }
 
-private:
+  private:
     int line_;
 };
 

@@ -4,9 +4,11 @@
 #include <map>
 #include <stdexcept>
 
-namespace midigen {
+namespace midigen
+{
 
-namespace {
+namespace
+{
 
 void putVlq(std::vector<std::uint8_t>& out, std::uint32_t value)
 {
@@ -25,8 +27,9 @@ void putBe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes)
         out.push_back(static_cast<std::uint8_t>((value >> (8 * i)) & 0xFF));
 }
 
-class Reader {
-public:
+class Reader
+{
+  public:
     Reader(const std::vector<std::uint8_t>& data, std::size_t begin, std::size_t end)
         : data_(data), pos_(begin), end_(end)
     {
@@ -35,14 +38,12 @@ public:
     std::size_t pos() const { return pos_; }
     std::uint8_t byte()
     {
-        if (pos_ >= end_)
-            throw std::runtime_error("unexpected end of data");
+        if (pos_ >= end_) throw std::runtime_error("unexpected end of data");
         return data_[pos_++];
     }
     std::uint8_t peek() const
     {
-        if (pos_ >= end_)
-            throw std::runtime_error("unexpected end of data");
+        if (pos_ >= end_) throw std::runtime_error("unexpected end of data");
         return data_[pos_];
     }
     std::uint32_t be(int bytes)
@@ -58,19 +59,17 @@ public:
         for (int i = 0; i < 4; ++i) {
             std::uint8_t b = byte();
             v = (v << 7) | (b & 0x7F);
-            if ((b & 0x80) == 0)
-                return v;
+            if ((b & 0x80) == 0) return v;
         }
         throw std::runtime_error("variable-length number longer than 4 bytes");
     }
     void skip(std::uint32_t n)
     {
-        if (n > end_ - pos_)
-            throw std::runtime_error("unexpected end of data");
+        if (n > end_ - pos_) throw std::runtime_error("unexpected end of data");
         pos_ += n;
     }
 
-private:
+  private:
     const std::vector<std::uint8_t>& data_;
     std::size_t pos_;
     std::size_t end_;
@@ -91,8 +90,7 @@ TrackScan scanTrack(Reader r)
         scan.lastTick = tick;
         std::uint8_t status = r.peek();
         if (status < 0x80) {
-            if (running < 0)
-                throw std::runtime_error("data byte without a status byte");
+            if (running < 0) throw std::runtime_error("data byte without a status byte");
             status = static_cast<std::uint8_t>(running);
         } else {
             r.byte();
@@ -102,14 +100,12 @@ TrackScan scanTrack(Reader r)
             std::uint32_t len = r.vlq();
             if (type == 0x51 && len == 3) {
                 std::uint32_t us = r.be(3);
-                if (us == 0)
-                    throw std::runtime_error("tempo of zero");
+                if (us == 0) throw std::runtime_error("tempo of zero");
                 scan.tempos[tick] = us;
             } else {
                 r.skip(len);
             }
-            if (type == 0x2F)
-                return scan;
+            if (type == 0x2F) return scan;
         } else if (status == 0xF0 || status == 0xF7) {
             r.skip(r.vlq());
         } else if (status >= 0xF0) {
@@ -133,8 +129,7 @@ double ticksToSeconds(std::uint64_t tick, const std::map<std::uint64_t, std::uin
     std::uint64_t at = 0;
     std::uint32_t us = 500000; // the standard default: 120 beats per minute
     for (const auto& [t, value] : tempos) {
-        if (t >= tick)
-            break;
+        if (t >= tick) break;
         seconds += static_cast<double>(t - at) * us / 1e6 / division;
         at = t;
         us = value;
@@ -163,17 +158,14 @@ std::vector<std::uint8_t> encodeSmf(const MidiFile& file)
     for (const MidiTrack& track : file.tracks) {
         std::vector<MidiEvent> events = track.events;
         std::stable_sort(events.begin(), events.end(), [](const MidiEvent& a, const MidiEvent& b) {
-            if (a.tick != b.tick)
-                return a.tick < b.tick;
-            if (a.order != b.order)
-                return a.order < b.order;
+            if (a.tick != b.tick) return a.tick < b.tick;
+            if (a.order != b.order) return a.order < b.order;
             return a.seq < b.seq;
         });
         std::vector<std::uint8_t> body;
         std::uint32_t at = 0;
         for (const MidiEvent& e : events) {
-            if (e.tick > file.endTick)
-                throw std::logic_error("event after the end of the track");
+            if (e.tick > file.endTick) throw std::logic_error("event after the end of the track");
             putVlq(body, e.tick - at);
             at = e.tick;
             body.insert(body.end(), e.bytes.begin(), e.bytes.end());
@@ -193,15 +185,12 @@ double smfLengthSeconds(const std::vector<std::uint8_t>& data)
     if (data.size() < 14 || header.be(4) != 0x4D546864) // "MThd"
         throw std::runtime_error("not a Standard MIDI File (no MThd header)");
     std::uint32_t headerLen = header.be(4);
-    if (headerLen < 6)
-        throw std::runtime_error("MThd chunk too short");
+    if (headerLen < 6) throw std::runtime_error("MThd chunk too short");
     std::uint32_t format = header.be(2);
     std::uint32_t ntracks = header.be(2);
     std::uint32_t division = header.be(2);
-    if (format > 2)
-        throw std::runtime_error("unknown MIDI file format " + std::to_string(format));
-    if (division == 0)
-        throw std::runtime_error("time division of zero");
+    if (format > 2) throw std::runtime_error("unknown MIDI file format " + std::to_string(format));
+    if (division == 0) throw std::runtime_error("time division of zero");
     header.skip(headerLen - 6);
 
     std::vector<TrackScan> scans;
@@ -224,8 +213,7 @@ double smfLengthSeconds(const std::vector<std::uint8_t>& data)
     if (division & 0x8000) {
         int fps = -static_cast<int>(static_cast<std::int8_t>(division >> 8));
         int perFrame = static_cast<int>(division & 0xFF);
-        if (fps <= 0 || perFrame == 0)
-            throw std::runtime_error("bad SMPTE time division");
+        if (fps <= 0 || perFrame == 0) throw std::runtime_error("bad SMPTE time division");
         double rate = (fps == 29 ? 29.97 : fps) * perFrame;
         std::uint64_t last = 0;
         for (const TrackScan& s : scans)

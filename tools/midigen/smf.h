@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-namespace midigen {
+namespace midigen
+{
 
 struct MidiEvent {
     std::uint32_t tick = 0;

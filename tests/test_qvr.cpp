@@ -1,0 +1,119 @@
+// The bank tool as an author uses it, and the single-instance guard.
+#include "TestSupport.h"
+#include "app/SingleInstance.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+struct Run {
+    int code;
+    QByteArray out, err;
+};
+Run qvr(const QStringList& args)
+{
+    QProcess p;
+    p.start(qEnvironmentVariable("QUORVEL_TOOLS_DIR") + "/qvr", args);
+    p.waitForFinished(30000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+QByteArray handBank()
+{
+    QByteArray s;
+    for (int l = 1; l <= 15; ++l) {
+        if (l > 1) s += "\n";
+        s += QStringLiteral("[%1]\nСколько будет %1 + %1?|%2|%3|%4|%5|1\nЁлка (зимой)?|да|нет|иногда|никогда|%6\n")
+                 .arg(l)
+                 .arg(2 * l)
+                 .arg(2 * l + 1)
+                 .arg(2 * l + 2)
+                 .arg(2 * l + 3)
+                 .arg(l % 4 + 1)
+                 .toUtf8();
+    }
+    return s;
+}
+} // namespace
+
+class TestQvr : public QObject {
+    Q_OBJECT
+private slots:
+    void buildDumpCheckRoundTrip()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
+        QVERIFY(TestSupport::WriteFile(src, handBank()));
+        QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
+        const Run dump = qvr({"dump", bank});
+        QCOMPARE(dump.code, 0);
+        QCOMPARE(dump.out, handBank());
+        const Run check = qvr({"check", bank});
+        QCOMPARE(check.code, 0);
+        QVERIFY(check.out.contains("clean"));
+        // The file is scrambled: no question text can be read in it.
+        QFile f(bank);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(!f.readAll().contains(QStringLiteral("Сколько").toLocal8Bit()));
+    }
+
+    void checkListsFaultsAndFails()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
+        QByteArray s = handBank();
+        s.replace(QStringLiteral("|1\nЁлка").toUtf8(), QStringLiteral("|5\nЁлка").toUtf8()); // bad field 5
+        s.replace(QStringLiteral("иногда").toUtf8(), QByteArray("да")); // equal answers
+        QVERIFY(TestSupport::WriteFile(src, s));
+        QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
+        const Run check = qvr({"check", bank});
+        QCOMPARE(check.code, 1);
+        const QString out = QString::fromUtf8(check.out);
+        QVERIFY(out.contains("level 1, question 1: field 5 \"5\" is not a number 1 to 4"));
+        QVERIFY(out.contains("level 15, question 2: answers 1 and 3 are equal"));
+        QCOMPARE(out.count('\n'), 30);
+    }
+
+    void badInputIsRefused()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
+        QVERIFY(TestSupport::WriteFile(src, "[1]\nвопрос\\с косой|a|b|c|d|1\n"));
+        const Run build = qvr({"build", src, "-o", bank});
+        QCOMPARE(build.code, 1);
+        QVERIFY(build.err.contains("bank.txt:2:"));
+        QVERIFY(!QFile::exists(bank));
+        QCOMPARE(qvr({"check", dir.filePath("none.qvr")}).code, 1);
+        QCOMPARE(qvr({"check", dir.path()}).code, 1);
+        QCOMPARE(qvr({"frobnicate"}).code, 2);
+        QCOMPARE(qvr({"build", src}).code, 2);
+        // Random bytes: a clear verdict, no crash.
+        QByteArray junk(100000, Qt::Uninitialized);
+        for (int i = 0; i < junk.size(); ++i) junk[i] = char((i * 7919) % 251);
+        QVERIFY(TestSupport::WriteFile(bank, junk));
+        QCOMPARE(qvr({"check", bank}).code, 1);
+        QCOMPARE(qvr({"dump", bank}).code, 0);
+    }
+
+    void secondInstanceIsRefusedWithoutFiles()
+    {
+        const QString key = QStringLiteral("Quorvel.Test.%1").arg(QCoreApplication::applicationPid());
+        const QStringList before = QDir::temp().entryList(QDir::System | QDir::Files);
+        {
+            SingleInstance first(key);
+            QVERIFY(!first.anotherIsRunning());
+            SingleInstance second(key);
+            QVERIFY(second.anotherIsRunning());
+#if defined(Q_OS_LINUX)
+            QCOMPARE(QDir::temp().entryList(QDir::System | QDir::Files), before);
+#endif
+        }
+        SingleInstance again(key);
+        QVERIFY(!again.anotherIsRunning());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQvr)
+#include "test_qvr.moc"
