@@ -33,6 +33,13 @@ bool Main(const StartupOptions& options)
 {
     AppPath = options.gameFolder.isEmpty() ? AppFolderPath() : WithTrailingSeparator(options.gameFolder);
 
+    // The windows go before the application object does.
+    static const bool cleanUp = (qAddPostRoutine([] {
+                                     mainForm.reset();
+                                     instance.reset();
+                                 }),
+                                 true);
+    Q_UNUSED(cleanUp);
     mainForm.reset();
     mainForm = std::make_unique<frmMain>();
     mainForm->show();

@@ -57,6 +57,12 @@ frmMain::frmMain()
     buildControls();
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // A fixed single frame: no maximising, and the menu bar keeps its height
+    // when the farewell empties it.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    menuBar()->setFixedHeight(menuBar()->sizeHint().height());
     qApp->installEventFilter(this);
     SetMusicReceiver(PictMus);
     Form_Load();
@@ -294,6 +300,7 @@ void frmMain::MnuExit_Click()
     if (leaving_) return;
     leaving_ = true;
     PictButt->hide();
+    ButtOK->hide(); // the window is left empty
     MnuGame->menuAction()->setVisible(false);
     MnuCom->menuAction()->setVisible(false);
     Infol->hide();

@@ -4,14 +4,16 @@
 // cost of a notification on the user-interface thread, and the memory taken.
 //
 //   bench_sound            runs every measurement, each in a process of its own
-//   bench_sound loop|wait|latency|open
-#include "tests/TestSupport.h"
+//   bench_sound open|latency|wait   one of them
+//   bench_sound loop [track]        music looping for 20 s
 #include "sound/QVRPlayFiles.h"
 #include "sound/modMusic.h"
+#include "tests/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -24,7 +26,8 @@
 #include <mutex>
 #include <vector>
 
-namespace {
+namespace
+{
 
 using Clock = std::chrono::steady_clock;
 
@@ -42,7 +45,8 @@ double memoryMiB(const char* field)
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field)) return line.mid(qstrlen(field)).trimmed().split(' ')[0].toDouble() / 1024.0;
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ')[0].toDouble() / 1024.0;
     return -1;
 }
 
@@ -63,6 +67,7 @@ void waitFor(double seconds)
 // of the buffer before it.
 struct Renders {
     std::mutex lock;
+    Clock::time_point made = Clock::now(); // when the player's sink was made
     Clock::time_point first{};
     std::vector<double> gapsMs;
     Clock::time_point lastEnd{};
@@ -74,7 +79,8 @@ void onHandoff(GstElement*, GstBuffer* buffer, GstPad*, gpointer data)
     auto* r = static_cast<Renders*>(data);
     const Clock::time_point now = Clock::now();
     std::lock_guard<std::mutex> guard(r->lock);
-    if (!r->any) r->first = now;
+    if (!r->any)
+        r->first = now;
     else if (GST_BUFFER_PTS(buffer) == 0)
         r->gapsMs.push_back(std::chrono::duration<double, std::milli>(now - r->lastEnd).count());
     r->any = true;
@@ -93,8 +99,9 @@ void watchSinks(Renders*& current, std::vector<std::unique_ptr<Renders>>& all)
 }
 
 // The main window's hidden box, timed.
-class Receiver : public QObject {
-public:
+class Receiver : public QObject
+{
+  public:
     int events = 0;
     double totalMs = 0, worstMs = 0;
     bool event(QEvent* e) override
@@ -111,10 +118,14 @@ public:
     }
 };
 
-int benchLoop(const QTemporaryDir& dir)
+// A short made-up track restarts often; a game track shows what its music costs.
+int benchLoop(const QTemporaryDir& dir, QString track)
 {
-    const QString track = dir.filePath(QStringLiteral("loop.mid"));
-    TestSupport::WriteFile(track, TestSupport::MakeMidi(1.8, 60, 0.2));
+    if (track.isEmpty()) {
+        track = dir.filePath(QStringLiteral("loop.mid"));
+        TestSupport::WriteFile(track, TestSupport::MakeMidi(1.8, 60, 0.2));
+    }
+    std::printf("loop: %s\n", qPrintable(QFileInfo(track).fileName()));
     Renders* renders = nullptr;
     std::vector<std::unique_ptr<Renders>> all;
     watchSinks(renders, all);
@@ -157,13 +168,20 @@ int benchWait(const QTemporaryDir& dir)
     // The first opening loads the plug-ins; the measurement is of a game in progress.
     if (!OpenMusic(effect, nullptr)) return 1;
     StopMusic();
-    const double cpu0 = cpuSeconds();
+    // The wait alone, then the whole command with the opening of the file.
+    if (!OpenMusic(effect, nullptr)) return 1;
+    double cpu0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    PlayEffect(0);
-    const double seconds = double(wall.nsecsElapsed()) / 1e9;
+    WaitForMusicEnd();
+    double seconds = double(wall.nsecsElapsed()) / 1e9;
     report("wait: effect length", seconds, "s");
     report("wait: CPU, % of one core", 100 * (cpuSeconds() - cpu0) / seconds, "%", "(goal < 5)");
+    cpu0 = cpuSeconds();
+    wall.restart();
+    PlayEffect(0);
+    seconds = double(wall.nsecsElapsed()) / 1e9;
+    report("PlayEffect: CPU, % of one core", 100 * (cpuSeconds() - cpu0) / seconds, "%");
 
     MusicOff = -1;
     const double off0 = cpuSeconds();
@@ -187,20 +205,26 @@ int benchLatency(const QTemporaryDir& dir)
     std::vector<std::unique_ptr<Renders>> all;
     watchSinks(renders, all);
 
-    std::vector<double> latencies;
-    const int rounds = 15;
+    using Ms = std::chrono::duration<double, std::milli>;
+    std::vector<double> latencies, stopping;
+    const int rounds = 25;
     for (int i = 0; i <= rounds; ++i) {
         if (!OpenMusic(music, nullptr)) return 1; // an effect interrupts music in the game
         waitFor(0.1);
         const Clock::time_point start = Clock::now();
         PlayEffect(0);
         std::lock_guard<std::mutex> guard(renders->lock);
-        if (i > 0 && renders->any) // the first round loads the plug-ins
-            latencies.push_back(std::chrono::duration<double, std::milli>(renders->first - start).count());
+        if (i > 0 && renders->any) { // the first round loads the plug-ins
+            latencies.push_back(Ms(renders->first - start).count());
+            stopping.push_back(Ms(renders->made - start).count());
+        }
     }
     std::sort(latencies.begin(), latencies.end());
+    std::sort(stopping.begin(), stopping.end());
     report("effect: start to sound, median", latencies[latencies.size() / 2], "ms", "(goal < 50)");
+    report("effect: start to sound, 90th", latencies[latencies.size() * 9 / 10], "ms");
     report("effect: start to sound, worst", latencies.back(), "ms");
+    report("effect: stopping the music, median", stopping[stopping.size() / 2], "ms");
     return 0;
 }
 
@@ -217,9 +241,9 @@ int benchOpen(const QTemporaryDir& dir)
         const char* name;
         QString path;
     };
-    for (const Case& c : {Case{"open: MIDI", midi}, Case{"open: MP3", mp3},
-                          Case{"open: unplayable file", junk},
-                          Case{"open: missing file", dir.filePath(QStringLiteral("none.mid"))}}) {
+    for (const Case& c :
+         {Case{"open: MIDI", midi}, Case{"open: MP3", mp3}, Case{"open: unplayable file", junk},
+          Case{"open: missing file", dir.filePath(QStringLiteral("none.mid"))}}) {
         std::vector<double> ms;
         for (int i = 0; i < 11; ++i) {
             QElapsedTimer t;
@@ -241,14 +265,23 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (mode.isEmpty()) {
+        QList<QStringList> runs{{"open"}, {"latency"}, {"wait"}, {"loop"}};
+#ifdef QUORVEL_GAME_DIR
+        // Between games and the busiest stage.
+        for (const char* name : {"8.mid", "6.mid"}) {
+            const QString track = QStringLiteral(QUORVEL_GAME_DIR "/sounds/") + QLatin1String(name);
+            if (QFileInfo::exists(track)) runs.append({"loop", track});
+        }
+#endif
         int failed = 0;
-        for (const char* m : {"open", "latency", "wait", "loop"})
-            failed += QProcess::execute(QCoreApplication::applicationFilePath(), {QString::fromLatin1(m)}) != 0;
+        for (const QStringList& run : runs)
+            failed += QProcess::execute(QCoreApplication::applicationFilePath(), run) != 0;
         return failed;
     }
     SetAudioOutput(AudioOutput::ClockedSilent);
     QTemporaryDir dir;
-    if (mode == QLatin1String("loop")) return benchLoop(dir);
+    if (mode == QLatin1String("loop"))
+        return benchLoop(dir, argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
     if (mode == QLatin1String("wait")) return benchWait(dir);
     if (mode == QLatin1String("latency")) return benchLatency(dir);
     if (mode == QLatin1String("open")) return benchOpen(dir);

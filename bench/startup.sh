@@ -9,7 +9,7 @@ measure() { # platform mode
     : > /tmp/quorvel-startup.$$
     for _ in $(seq 1 "$RUNS"); do
         t0=$(date +%s%N)
-        out=$(QT_QPA_PLATFORM=$1 "$BUILD/bench/startup" "$2" "$BUILD/game")
+        out=$(QT_QPA_PLATFORM=$1 "$BUILD/bench/startup" "$2" "$BUILD/game" 2>/dev/null)
         t1=$(date +%s%N)
         echo "$out $(( (t1 - t0) / 1000000 ))" >> /tmp/quorvel-startup.$$
     done

@@ -10,12 +10,11 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 
-namespace Dialogs {
+namespace Dialogs
+{
 
 AnnouncementWindow::AnnouncementWindow(const AnnouncementLook& look)
-    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::MSWindowsFixedSizeDialogHint),
-      MnuChego(new QMenu(this))
+    : QWidget(nullptr, kAnnouncementFrame), MnuChego(new QMenu(this))
 {
     setObjectName(QString::fromLatin1(look.name));
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -32,8 +31,8 @@ AnnouncementWindow::AnnouncementWindow(const AnnouncementLook& look)
         box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         box->document()->setDocumentMargin(1);
         box->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
-        box->setStyleSheet(textBoxSheet("QPlainTextEdit", look.textBackground, look.textColour,
-                                        look.textColour));
+        box->setStyleSheet(
+            textBoxSheet("QPlainTextEdit", look.textBackground, look.textColour, look.textColour));
         text_ = box;
     } else {
         auto* box = new QLineEdit(this);
@@ -64,7 +63,10 @@ void AnnouncementWindow::setText(const QString& text)
         static_cast<QPlainTextEdit*>(text_)->setPlainText(text);
 }
 
-void AnnouncementWindow::focusText() { text_->setFocus(); }
+void AnnouncementWindow::focusText()
+{
+    text_->setFocus();
+}
 
 void AnnouncementWindow::popUpOnMenuKey(qint16 KeyCode, qint16 Shift)
 {
@@ -87,7 +89,10 @@ bool AnnouncementWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void AnnouncementWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
+void AnnouncementWindow::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+}
 
 Announcement::~Announcement()
 {

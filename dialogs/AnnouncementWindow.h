@@ -10,7 +10,8 @@
 
 class QMenu;
 
-namespace Dialogs {
+namespace Dialogs
+{
 
 // What tells FRMG and FRMC apart; sizes in twips.
 struct AnnouncementLook {
@@ -31,12 +32,12 @@ struct AnnouncementLook {
 // player cannot close it; only the program's closing call does.
 class AnnouncementWindow : public QWidget
 {
-public:
+  public:
     explicit AnnouncementWindow(const AnnouncementLook& look);
     void setText(const QString& text);
     void focusText();
 
-protected:
+  protected:
     // The key handler of the text box, gText_KeyDown or ConText_KeyDown.
     virtual void textKeyDown(qint16& KeyCode, qint16& Shift) = 0;
     // What both handlers do: the context-menu key alone opens MnuChego.
@@ -45,7 +46,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     QWidget* text_;
     QMenu* MnuChego;
 };
@@ -53,13 +54,13 @@ private:
 // Opening and closing of one announcement window with its remembered owner.
 class Announcement
 {
-public:
+  public:
     ~Announcement();
     void open(std::unique_ptr<AnnouncementWindow> fresh, const QString& text,
               const QString& caption);
     void close();
 
-private:
+  private:
     std::unique_ptr<AnnouncementWindow> window_;
     Caller CallerForm;
 };

@@ -12,7 +12,9 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <memory>
 
 // The dialog code: kind = code \ 32 (error, warning, question, message,
@@ -47,7 +49,8 @@
 //
 // Without a focus rule the first shown button takes the focus after the pause.
 
-namespace {
+namespace
+{
 
 constexpr int kPauseMs = 300;
 
@@ -80,11 +83,16 @@ qint16 ModOf(qint16 value, qint16 divisor)
 QString kindTitle(qint16 code)
 {
     switch (code / 32) {
-    case 0: return QStringLiteral("Ошибка!");
-    case 1: return QStringLiteral("Внимание!");
-    case 2: return QStringLiteral("Вопрос");
-    case 3: return QStringLiteral("Сообщение.");
-    default: return QStringLiteral("Подтвердите.");
+    case 0:
+        return QStringLiteral("Ошибка!");
+    case 1:
+        return QStringLiteral("Внимание!");
+    case 2:
+        return QStringLiteral("Вопрос");
+    case 3:
+        return QStringLiteral("Сообщение.");
+    default:
+        return QStringLiteral("Подтвердите.");
     }
 }
 
@@ -96,18 +104,18 @@ void setCaption(QPushButton* button, const QString& caption)
 
 class DIAM final : public QWidget
 {
-public:
+  public:
     DIAM();
 
     void prepare(const QString& text, const QString& title);
     qint16 run(qint16 code);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void Form_Load();
     void Mbutt1_Click() { press(1); }
     void Mbutt2_Click() { press(2); }
@@ -130,7 +138,7 @@ private:
 };
 
 DIAM::DIAM()
-    : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
+    : QWidget(nullptr, Dialogs::kDialogFrame),
       // The strip is made first so that it lies behind the buttons.
       Mbkont(new QLabel(this)), Mtext(new QPlainTextEdit(this)), Mbutt1(new QPushButton(this)),
       Mbutt2(new QPushButton(this)), Mbutt3(new QPushButton(this)), Mbutt4(new QPushButton(this))
@@ -200,7 +208,8 @@ void DIAM::Form_Load()
 void DIAM::prepare(const QString& text, const QString& title)
 {
     Mtext->hide();
-    for (QPushButton* button : buttons()) button->hide();
+    for (QPushButton* button : buttons())
+        button->hide();
     setCaption(Mbutt1, QStringLiteral("Дда"));
     setCaption(Mbutt2, QStringLiteral("Нет"));
     setCaption(Mbutt3, QStringLiteral("Отмена"));
@@ -245,18 +254,15 @@ qint16 DIAM::run(qint16 code)
     Mtext->hide();
     Mtext->show();
 
-    QPushButton* focus = nullptr;
-    switch (variant) {
-    case 18: case 19: case 22: case 23: case 27: case 30: case 31: focus = Mbutt2; break;
-    case 16: case 20: case 21: case 24: case 29: focus = Mbutt3; break;
-    case 25: case 26: case 28: focus = Mbutt4; break;
-    default:
-        for (QPushButton* button : buttons())
-            if (button->isVisible()) {
-                focus = button;
-                break;
-            }
-    }
+    const auto among = [variant](std::initializer_list<int> list) {
+        return std::find(list.begin(), list.end(), variant) != list.end();
+    };
+    QPushButton* focus = among({18, 19, 22, 23, 27, 30, 31}) ? Mbutt2
+                         : among({16, 20, 21, 24, 29})       ? Mbutt3
+                         : among({25, 26, 28})               ? Mbutt4
+                                                             : nullptr;
+    for (QPushButton* button : buttons())
+        if (!focus && button->isVisible()) focus = button;
     if (focus) focus->setFocus(Qt::OtherFocusReason);
 
     PressedButton = 0;
@@ -301,15 +307,15 @@ bool DIAM::handleKey(const QKeyEvent* event)
             Mbutt1->click();
         return true;
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 
 bool DIAM::eventFilter(QObject* watched, QEvent* event)
 {
     // The window sees Esc and Enter before its controls.
-    if (event->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent*>(event)))
-        return true;
+    if (event->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent*>(event))) return true;
     return QWidget::eventFilter(watched, event);
 }
 
@@ -327,9 +333,15 @@ void DIAM::closeEvent(QCloseEvent* event)
 
 } // namespace
 
-int MessBeepValue(qint16 code) { return code > 0 ? code / 2 + 16 : 0; }
+int MessBeepValue(qint16 code)
+{
+    return code > 0 ? code / 2 + 16 : 0;
+}
 
-void SetMessBeepHandler(std::function<void(int)> handler) { beepHandler() = std::move(handler); }
+void SetMessBeepHandler(std::function<void(int)> handler)
+{
+    beepHandler() = std::move(handler);
+}
 
 qint16 FMess(const QString& mt, qint16& mn, QString& mf)
 {
@@ -352,7 +364,10 @@ qint16 FMess(const QString& mt, qint16& mn, QString& mf)
     return result;
 }
 
-void SMess(const QString& mt, qint16& mn, QString& mf) { FMess(mt, mn, mf); }
+void SMess(const QString& mt, qint16& mn, QString& mf)
+{
+    FMess(mt, mn, mf);
+}
 
 void SMess(const QString& mt, int mn, const QString& mf)
 {

@@ -8,11 +8,22 @@
 #include <QMenu>
 #include <QWindow>
 
-namespace Dialogs {
+namespace Dialogs
+{
+
+namespace
+{
+QPointer<QWidget>& pendingActive()
+{
+    static QPointer<QWidget> window;
+    return window;
+}
+} // namespace
 
 void Caller::take()
 {
     window_ = QApplication::activeWindow();
+    if (!window_ && pendingActive() && pendingActive()->isVisible()) window_ = pendingActive();
     focus_ = window_ ? window_->focusWidget() : nullptr;
     disabledHere_ = false;
 }
@@ -45,7 +56,15 @@ void Caller::enable()
 void Caller::giveFocus() const
 {
     if (!window_ || !window_->isVisible()) return;
+    static const bool watching = [] {
+        QObject::connect(qApp, &QGuiApplication::focusWindowChanged, [](QWindow* now) {
+            if (now) pendingActive().clear();
+        });
+        return true;
+    }();
+    Q_UNUSED(watching);
     window_->activateWindow();
+    pendingActive() = window_;
     // Disabling the caller took the focus from its control; give it back.
     if (focus_ && focus_->window() == window_ && focus_->isVisible() && focus_->isEnabled())
         focus_->setFocus(Qt::ActiveWindowFocusReason);
@@ -67,28 +86,48 @@ qint16 keyCodeOf(const QKeyEvent* event)
         return qint16(key);
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return qint16(112 + key - Qt::Key_F1);
     switch (key) {
-    case Qt::Key_Menu: return kContextMenuKey;
-    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Menu:
+        return kContextMenuKey;
+    case Qt::Key_Backspace:
+        return 8;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 9;
+    case Qt::Key_Backtab:
+        return 9;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
-    case Qt::Key_Alt: return 18;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return 46;
-    default: return 0;
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Shift:
+        return 16;
+    case Qt::Key_Control:
+        return 17;
+    case Qt::Key_Alt:
+        return 18;
+    case Qt::Key_Escape:
+        return 27;
+    case Qt::Key_Space:
+        return 32;
+    case Qt::Key_PageUp:
+        return 33;
+    case Qt::Key_PageDown:
+        return 34;
+    case Qt::Key_End:
+        return 35;
+    case Qt::Key_Home:
+        return 36;
+    case Qt::Key_Left:
+        return 37;
+    case Qt::Key_Up:
+        return 38;
+    case Qt::Key_Right:
+        return 39;
+    case Qt::Key_Down:
+        return 40;
+    case Qt::Key_Insert:
+        return 45;
+    case Qt::Key_Delete:
+        return 46;
+    default:
+        return 0;
     }
 }
 

@@ -9,15 +9,25 @@ class QEvent;
 class QKeyEvent;
 class QMenu;
 
-namespace Dialogs {
+namespace Dialogs
+{
+
+// A fixed-size dialog frame: caption and close box only. The announcements
+// leave out the close box too.
+constexpr Qt::WindowFlags kDialogFrame = Qt::Dialog | Qt::CustomizeWindowHint |
+                                         Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                                         Qt::MSWindowsFixedSizeDialogHint;
+constexpr Qt::WindowFlags kAnnouncementFrame = kDialogFrame & ~Qt::WindowCloseButtonHint;
 
 // The window that was active when one of our waiting windows opened. It owns
 // that window on the window-system level (a QWidget parent would disable the
 // dialog together with its caller) and is disabled while the dialog is up.
 class Caller
 {
-public:
+  public:
     // Remembers the window that is active now, if any, and its focused control.
+    // A window just given the focus back counts as active before the window
+    // system confirms it, so that a message right after a dialog still has it.
     void take();
     // Shows `window` modeless, centred over the caller and kept above it.
     void showOwned(QWidget* window) const;
@@ -30,7 +40,7 @@ public:
 
     QWidget* window() const { return window_; }
 
-private:
+  private:
     QPointer<QWidget> window_;
     QPointer<QWidget> focus_;
     bool disabledHere_ = false;

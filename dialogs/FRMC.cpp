@@ -2,11 +2,12 @@
 
 #include "dialogs/AnnouncementWindow.h"
 
-namespace {
+namespace
+{
 
 class FRMC final : public Dialogs::AnnouncementWindow
 {
-public:
+  public:
     FRMC()
         : AnnouncementWindow({"FRMC", "ConText", QStringLiteral("Текст результата"),
                               QStringLiteral("Поздравляю!"), 12000, 735, QColor(160, 0, 0), 150,
@@ -15,7 +16,7 @@ public:
     {
     }
 
-private:
+  private:
     void textKeyDown(qint16& KeyCode, qint16& Shift) override { ConText_KeyDown(KeyCode, Shift); }
     void ConText_KeyDown(qint16& KeyCode, qint16& Shift) { popUpOnMenuKey(KeyCode, Shift); }
 };
@@ -33,4 +34,7 @@ void Congratulation(const QString& cvText, const QString& cvForm)
     form().open(std::make_unique<FRMC>(), cvText, cvForm);
 }
 
-void ConNot() { form().close(); }
+void ConNot()
+{
+    form().close();
+}

@@ -2,11 +2,12 @@
 
 #include "dialogs/AnnouncementWindow.h"
 
-namespace {
+namespace
+{
 
 class FRMG final : public Dialogs::AnnouncementWindow
 {
-public:
+  public:
     FRMG()
         : AnnouncementWindow({"FRMG", "gText", QStringLiteral("Текст объявления"), QString(), 7500,
                               1200, QColor(240, 128, 0), 150, 150, 7200, 915, Qt::black, Qt::white,
@@ -15,7 +16,7 @@ public:
     {
     }
 
-private:
+  private:
     void textKeyDown(qint16& KeyCode, qint16& Shift) override { gText_KeyDown(KeyCode, Shift); }
     void gText_KeyDown(qint16& KeyCode, qint16& Shift) { popUpOnMenuKey(KeyCode, Shift); }
 };
@@ -33,4 +34,7 @@ void Velcom(const QString& vText, const QString& vForm)
     form().open(std::make_unique<FRMG>(), vText, vForm);
 }
 
-void VelNot() { form().close(); }
+void VelNot()
+{
+    form().close();
+}

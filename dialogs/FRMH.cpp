@@ -13,20 +13,21 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-namespace {
+namespace
+{
 
 class FRMH final : public QWidget
 {
-public:
+  public:
     FRMH();
     void DIAH(const QString& hText, const QString& hTitle);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void ButtOK_Click();
     void Helpt_KeyDown(qint16& KeyCode, qint16& Shift);
     void MnuCopy_Click();
@@ -40,8 +41,8 @@ private:
 };
 
 FRMH::FRMH()
-    : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
-      Helpt(new QPlainTextEdit(this)), ButtOK(new QPushButton(this)), MnuCont(new QMenu(this)),
+    : QWidget(nullptr, Dialogs::kDialogFrame), Helpt(new QPlainTextEdit(this)),
+      ButtOK(new QPushButton(this)), MnuCont(new QMenu(this)),
       MnuCopy(MnuCont->addAction(QStringLiteral("Копировать")))
 {
     setObjectName(QStringLiteral("FRMH"));
@@ -115,7 +116,8 @@ void FRMH::ButtOK_Click()
 
 void FRMH::Helpt_KeyDown(qint16& KeyCode, qint16& Shift)
 {
-    if (KeyCode == Dialogs::kContextMenuKey && Shift == 0) Dialogs::popUpAt(MnuCont, this, 200, 400);
+    if (KeyCode == Dialogs::kContextMenuKey && Shift == 0)
+        Dialogs::popUpAt(MnuCont, this, 200, 400);
 }
 
 void FRMH::MnuCopy_Click()

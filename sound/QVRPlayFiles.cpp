@@ -15,14 +15,18 @@ std::array<QString, 17> SoundFiles;
 int MusicOff = 0;
 int CurrentTrack = 0;
 
-namespace {
+namespace
+{
 
 QPointer<QObject> musicReceiver;
 
 // How long an effect of unknown length is taken to last while the music is off.
 constexpr double kUnknownEffectSeconds = 1.5;
 
-bool fileExists(const QString& path) { return QFileInfo(path).isFile(); }
+bool fileExists(const QString& path)
+{
+    return QFileInfo(path).isFile();
+}
 
 // Why `path` could not be played, as the player is told.
 QString failureText(const QString& path)
@@ -30,7 +34,8 @@ QString failureText(const QString& path)
     QString what;
     if (!fileExists(path))
         what = QStringLiteral("Отсутствует файл:");
-    else if (path.endsWith(QStringLiteral(".mid"), Qt::CaseInsensitive) && SoundFontPath().isEmpty())
+    else if (path.endsWith(QStringLiteral(".mid"), Qt::CaseInsensitive) &&
+             SoundFontPath().isEmpty())
         what = QStringLiteral("Не найден звуковой шрифт General MIDI для файла:");
     else
         what = QStringLiteral("Не удаётся воспроизвести файл:");
@@ -56,7 +61,10 @@ void pauseAsLongAs(const QString& effect)
 
 } // namespace
 
-void SetMusicReceiver(QObject* receiver) { musicReceiver = receiver; }
+void SetMusicReceiver(QObject* receiver)
+{
+    musicReceiver = receiver;
+}
 
 void PlayMusic(int track)
 {

@@ -7,7 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace LoadingData {
+namespace LoadingData
+{
 
 bool BuildSoundCatalogue()
 {

@@ -15,7 +15,8 @@
 #include <optional>
 #include <vector>
 
-namespace {
+namespace
+{
 
 struct GstObjectUnref {
     void operator()(gpointer object) const { gst_object_unref(object); }
@@ -71,7 +72,15 @@ struct Player {
         if (pipeline) {
             GstPtr<GstBus> bus(gst_element_get_bus(pipeline.get()));
             gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
-            gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+            gst_bus_set_flushing(bus.get(), TRUE); // nobody listens any more
+            // READY is silent, with the streaming threads stopped. Going on to NULL can
+            // take fluidsynth 100 ms (it waits for its voices to let go of the soundfont),
+            // so GStreamer finishes that on a thread of its own, holding its own reference.
+            gst_element_set_state(pipeline.get(), GST_STATE_READY);
+            gst_element_call_async(
+                pipeline.get(),
+                [](GstElement* e, gpointer) { gst_element_set_state(e, GST_STATE_NULL); }, nullptr,
+                nullptr);
         }
         endWaits();
     }
@@ -100,15 +109,16 @@ void ensureGstreamer()
 void deliver(quint64 serial, GstMessageType type)
 {
     Player* player = nullptr;
-    if (MusicPlayer && serial)
+    if (MusicPlayer && MusicPlayer->serial == serial)
         player = MusicPlayer.get();
     else if (SecondPlayer && SecondPlayer->serial == serial)
         player = SecondPlayer.get();
     if (!player) return; // stopped or replaced since the message was posted
 
-    if (type == GST_MESSAGE_EOS) player->ended = true;
-    if (type == GST_MESSAGE_ERROR) player->failed = true;
-    if (player->ended || player->failed) player->endWaits();
+    if (type == GST_MESSAGE_EOS || type == GST_MESSAGE_ERROR) {
+        (type == GST_MESSAGE_EOS ? player->ended : player->failed) = true;
+        player->endWaits();
+    }
     if (QObject* receiver = player->receiver) {
         QEvent event(PlaybackEventType);
         QCoreApplication::sendEvent(receiver, &event);
@@ -136,7 +146,8 @@ GstBusSyncReply handOver(GstBus*, GstMessage* message, gpointer data)
 void setSoundFont(GstElement*, GstElement* element, gpointer fileName)
 {
     GstElementFactory* factory = gst_element_get_factory(element);
-    if (factory && g_strcmp0(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "fluiddec") == 0)
+    if (factory &&
+        g_strcmp0(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "fluiddec") == 0)
         g_object_set(element, "soundfont", static_cast<const gchar*>(fileName), nullptr);
 }
 
@@ -160,7 +171,8 @@ bool platformOutputWorks()
                 gst_child_proxy_get_child_by_index(GST_CHILD_PROXY(probe.get()), 0));
             if (child && GST_IS_ELEMENT(child.get())) {
                 GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(child.get()));
-                const gchar* name = factory ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : "";
+                const gchar* name =
+                    factory ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : "";
                 real = g_strcmp0(name, "fakesink") != 0 && g_strcmp0(name, "fakeaudiosink") != 0;
             }
         }
@@ -199,10 +211,10 @@ std::unique_ptr<Player> render(const QString& path, GstPtr<GstElement> sink, boo
 
     const QString font = SoundFontPath();
     if (!font.isEmpty()) {
-        g_signal_connect_data(pipeline, "element-setup", reinterpret_cast<GCallback>(&setSoundFont),
-                              g_strdup(fileSystemName(font).constData()),
-                              [](gpointer fileName, GClosure*) { g_free(fileName); },
-                              GConnectFlags(0));
+        g_signal_connect_data(
+            pipeline, "element-setup", reinterpret_cast<GCallback>(&setSoundFont),
+            g_strdup(fileSystemName(font).constData()),
+            [](gpointer fileName, GClosure*) { g_free(fileName); }, GConnectFlags(0));
     }
 
     player->serial = ++lastSerial;
@@ -212,7 +224,8 @@ std::unique_ptr<Player> render(const QString& path, GstPtr<GstElement> sink, boo
 
     if (gst_element_set_state(pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
         return nullptr;
-    const GstStateChangeReturn prerolled = gst_element_get_state(pipeline, nullptr, nullptr, kRenderTimeout);
+    const GstStateChangeReturn prerolled =
+        gst_element_get_state(pipeline, nullptr, nullptr, kRenderTimeout);
     if (prerolled != GST_STATE_CHANGE_SUCCESS && prerolled != GST_STATE_CHANGE_NO_PREROLL)
         return nullptr;
     return player;
@@ -231,7 +244,8 @@ bool run(Player& player)
 {
     player.ended = false;
     player.failed = false;
-    return gst_element_set_state(player.pipeline.get(), GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+    return gst_element_set_state(player.pipeline.get(), GST_STATE_PLAYING) !=
+           GST_STATE_CHANGE_FAILURE;
 }
 
 bool isRunning(const Player& player)
@@ -245,13 +259,15 @@ bool isRunning(const Player& player)
 gint64 stopTime(const Player& player)
 {
     gint64 duration = -1;
-    return gst_element_query_duration(player.pipeline.get(), GST_FORMAT_TIME, &duration) ? duration : -1;
+    return gst_element_query_duration(player.pipeline.get(), GST_FORMAT_TIME, &duration) ? duration
+                                                                                         : -1;
 }
 
 gint64 currentPosition(const Player& player)
 {
     gint64 position = -1;
-    return gst_element_query_position(player.pipeline.get(), GST_FORMAT_TIME, &position) ? position : -1;
+    return gst_element_query_position(player.pipeline.get(), GST_FORMAT_TIME, &position) ? position
+                                                                                         : -1;
 }
 
 // Whether the track has played to its end. The position at the end of the stream
@@ -265,11 +281,17 @@ bool reachedEnd(const Player& player)
     return stop > 0 && currentPosition(player) >= stop;
 }
 
-double seconds(gint64 time) { return time < 0 ? -1.0 : double(time) / double(GST_SECOND); }
+double seconds(gint64 time)
+{
+    return time < 0 ? -1.0 : double(time) / double(GST_SECOND);
+}
 
 } // namespace
 
-void SetAudioOutput(AudioOutput output) { audioOutput = output; }
+void SetAudioOutput(AudioOutput output)
+{
+    audioOutput = output;
+}
 
 bool OpenMusic(const QString& path, QObject* notifyWindow)
 {
@@ -285,7 +307,10 @@ bool OpenMusic(const QString& path, QObject* notifyWindow)
     return true;
 }
 
-void StopMusic() { MusicPlayer.reset(); }
+void StopMusic()
+{
+    MusicPlayer.reset();
+}
 
 void KeepMusicLooping()
 {
@@ -329,7 +354,10 @@ bool OpenSecond(const QString& path)
     return true;
 }
 
-void StopSecond() { SecondPlayer.reset(); }
+void StopSecond()
+{
+    SecondPlayer.reset();
+}
 
 double MediaDuration(const QString& path)
 {
@@ -343,11 +371,26 @@ double MediaDuration(const QString& path)
     return duration;
 }
 
-bool MusicIsRunning() { return MusicPlayer && isRunning(*MusicPlayer); }
-double MusicPosition() { return MusicPlayer ? seconds(currentPosition(*MusicPlayer)) : -1.0; }
-double MusicStopTime() { return MusicPlayer ? seconds(stopTime(*MusicPlayer)) : -1.0; }
-bool SecondIsRunning() { return SecondPlayer && isRunning(*SecondPlayer); }
-double SecondPosition() { return SecondPlayer ? seconds(currentPosition(*SecondPlayer)) : -1.0; }
+bool MusicIsRunning()
+{
+    return MusicPlayer && isRunning(*MusicPlayer);
+}
+double MusicPosition()
+{
+    return MusicPlayer ? seconds(currentPosition(*MusicPlayer)) : -1.0;
+}
+double MusicStopTime()
+{
+    return MusicPlayer ? seconds(stopTime(*MusicPlayer)) : -1.0;
+}
+bool SecondIsRunning()
+{
+    return SecondPlayer && isRunning(*SecondPlayer);
+}
+double SecondPosition()
+{
+    return SecondPlayer ? seconds(currentPosition(*SecondPlayer)) : -1.0;
+}
 
 QStringList SoundFontPlaces()
 {

@@ -1,11 +1,9 @@
 #include "dialogs/DIAM.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTimer>
 #include <QWindow>
 #include <QtTest>
 
@@ -13,64 +11,50 @@
 #include <ctime>
 #include <functional>
 
-namespace {
+namespace
+{
 
-// Buttons of each variant (code mod 32): captions, nullptr for hidden, and the
-// button that takes the focus after the pause (0: the first shown one).
+// Per variant (code mod 32): the captions, "" for hidden, and the button that
+// gets the focus after the pause (0: none, so the first shown one has it).
 struct Variant {
     std::array<const char*, 4> captions;
     int focus;
 };
-const char* const P = "Пропустить";
-const char* const C = "Продолжить";
-const char* const X = "Отмена";
-const char* const H = "Помощь";
-const char* const Y = "Дда";
-const char* const N = "Нет";
-const char* const K = "ОК";
-const char* const Z = "Закрыть";
-const char* const R = "Заменить";
-const char* const A = "Добавить";
-const std::array<Variant, 32> kVariants{{
-    {{nullptr, C, X, nullptr}, 0}, {{K, nullptr, nullptr, nullptr}, 0},
-    {{nullptr, Z, nullptr, nullptr}, 0}, {{Y, N, nullptr, nullptr}, 0},
-    {{nullptr, nullptr, X, nullptr}, 0}, {{K, nullptr, X, nullptr}, 0},
-    {{P, C, X, nullptr}, 0}, {{Y, N, X, nullptr}, 0},
-    {{nullptr, C, X, H}, 0}, {{K, nullptr, nullptr, H}, 0},
-    {{nullptr, Z, nullptr, H}, 0}, {{Y, N, nullptr, H}, 0},
-    {{nullptr, nullptr, X, H}, 0}, {{K, nullptr, X, H}, 0},
-    {{P, C, X, H}, 0}, {{Y, N, X, H}, 0},
-    {{nullptr, C, X, nullptr}, 3}, {{P, R, X, A}, 0},
-    {{P, R, X, A}, 2}, {{Y, N, nullptr, nullptr}, 2},
-    {{P, R, X, A}, 3}, {{K, nullptr, X, nullptr}, 3},
-    {{P, C, X, nullptr}, 2}, {{Y, N, X, nullptr}, 2},
-    {{nullptr, C, X, H}, 3}, {{K, nullptr, nullptr, H}, 4},
-    {{nullptr, Z, nullptr, H}, 4}, {{Y, N, nullptr, H}, 2},
-    {{nullptr, nullptr, X, H}, 4}, {{K, nullptr, X, H}, 3},
+const char *const P = "Пропустить", *const C = "Продолжить", *const X = "Отмена",
+                  *const H = "Помощь", *const Y = "Дда", *const N = "Нет", *const K = "ОК",
+                  *const Z = "Закрыть", *const R = "Заменить", *const A = "Добавить", *const o = "";
+const Variant kVariants[32] = {
+    {{o, C, X, o}, 0}, {{K, o, o, o}, 0}, {{o, Z, o, o}, 0}, {{Y, N, o, o}, 0}, {{o, o, X, o}, 0},
+    {{K, o, X, o}, 0}, {{P, C, X, o}, 0}, {{Y, N, X, o}, 0}, {{o, C, X, H}, 0}, {{K, o, o, H}, 0},
+    {{o, Z, o, H}, 0}, {{Y, N, o, H}, 0}, {{o, o, X, H}, 0}, {{K, o, X, H}, 0}, {{P, C, X, H}, 0},
+    {{Y, N, X, H}, 0}, {{o, C, X, o}, 3}, {{P, R, X, A}, 0}, {{P, R, X, A}, 2}, {{Y, N, o, o}, 2},
+    {{P, R, X, A}, 3}, {{K, o, X, o}, 3}, {{P, C, X, o}, 2}, {{Y, N, X, o}, 2}, {{o, C, X, H}, 3},
+    {{K, o, o, H}, 4}, {{o, Z, o, H}, 4}, {{Y, N, o, H}, 2}, {{o, o, X, H}, 4}, {{K, o, X, H}, 3},
     {{P, C, X, H}, 2}, {{Y, N, X, H}, 2},
-}};
-const std::array<const char*, 5> kKindTitles{"Ошибка!", "Внимание!", "Вопрос", "Сообщение.",
-                                             "Подтвердите."};
+};
+const char* const kTitles[5] = {"Ошибка!", "Внимание!", "Вопрос", "Сообщение.", "Подтвердите."};
 
-// The dialog that takes the player's input: one that waits for another is disabled.
-QWidget* liveDialog()
-{
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String("DIAM") && w->isVisible() && w->isEnabled())
-            return w;
-    return nullptr;
-}
 bool dialogExists()
 {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->objectName() == QLatin1String("DIAM")) return true;
     return false;
 }
+// The dialog that takes input: one that waits for another one is disabled.
+QWidget* liveDialog()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("DIAM") && w->isVisible() && w->isEnabled()) return w;
+    return nullptr;
+}
 QPushButton* button(QWidget* d, int n)
 {
     return d->findChild<QPushButton*>(QStringLiteral("Mbutt%1").arg(n));
 }
-QPlainTextEdit* text(QWidget* d) { return d->findChild<QPlainTextEdit*>(QStringLiteral("Mtext")); }
+QPlainTextEdit* text(QWidget* d)
+{
+    return d->findChild<QPlainTextEdit*>(QStringLiteral("Mtext"));
+}
 int firstShown(QWidget* d)
 {
     for (int n = 1; n <= 4; ++n)
@@ -78,78 +62,68 @@ int firstShown(QWidget* d)
     return 0;
 }
 
-// What the player sees once the pause is over.
 struct Seen {
-    QString title, text;
-    std::array<QString, 4> captions;
-    std::array<bool, 4> shown{};
-    int focus = -1; // 0: Mtext, 1 to 4: a button
-    bool focusUsable = false, callerDisabled = false, dialogEnabled = false, owned = false;
-    QSize size;
-    bool stayedOpen = false; // the action did not end the dialog
+    QStringList captions; // "" for a hidden button
+    int focus = -1;       // 0: Mtext, 1 to 4: a button
+    QString title;
+    bool callerDisabled = false, owned = false, stayedOpen = false;
 };
-
-Seen snapshot(QWidget* d, QWidget* caller)
+using Action = std::function<void(QWidget*)>;
+void enter(QWidget* d)
 {
-    Seen s;
-    s.title = d->windowTitle();
-    s.text = text(d)->toPlainText();
-    for (int n = 1; n <= 4; ++n) {
-        s.shown[n - 1] = button(d, n)->isVisible();
-        s.captions[n - 1] = button(d, n)->text();
-        if (d->focusWidget() == button(d, n)) s.focus = n;
-    }
-    if (d->focusWidget() == text(d)) s.focus = 0;
-    QWidget* fw = d->focusWidget();
-    s.focusUsable = fw && fw->isVisible() && fw->isEnabled();
-    s.callerDisabled = caller && !caller->isEnabled();
-    s.dialogEnabled = d->isEnabled();
-    s.owned = caller && d->windowHandle() &&
-              d->windowHandle()->transientParent() == caller->windowHandle();
-    s.size = d->size();
-    return s;
+    QTest::keyClick(d->focusWidget(), Qt::Key_Return);
 }
 
-using Action = std::function<void(QWidget*)>;
-
-void clickFirstShown(QWidget* d) { QTest::mouseClick(button(d, firstShown(d)), Qt::LeftButton); }
-
-// Runs FMess and, once the pause is over (a button holds the focus), records
-// what is shown and applies `act`. If the dialog is still up at the next tick,
-// `fallback` ends it; a watchdog closes it so that a fault cannot hang the test.
-struct Run {
-    qint16 result = 0;
-    Seen seen;
-    bool reachedWait = false;
-};
-Run drive(const QString& mt, qint16& mn, QString& mf, QWidget* caller, const Action& act,
-          const Action& fallback = clickFirstShown)
+// Drives the next message. Once the pause is over (a button has the focus)
+// records what is shown and applies `act`; if the dialog is still up at a later
+// tick (`patience` ms on), clicks the first shown button. A watchdog closes a
+// dialog that would hang the test.
+class Driver
 {
-    Run run;
-    int stage = 0;
-    QElapsedTimer clock;
-    clock.start();
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        QWidget* d = liveDialog();
-        if (!d) return;
-        if (clock.elapsed() > 10000) {
-            d->close();
-        } else if (stage == 0 && qobject_cast<QPushButton*>(d->focusWidget())) {
-            stage = 1;
-            run.reachedWait = true;
-            run.seen = snapshot(d, caller);
-            act(d);
-        } else if (stage == 1) {
-            stage = 2;
-            run.seen.stayedOpen = true;
-            fallback(d);
-        }
-    });
-    poll.start();
-    run.result = FMess(mt, mn, mf);
-    return run;
+  public:
+    explicit Driver(Action act, QWidget* caller = nullptr, int patience = 0)
+    {
+        clock_.start();
+        QObject::connect(&poll_, &QTimer::timeout, [this, act, caller, patience] {
+            QWidget* d = liveDialog();
+            if (!d) return;
+            if (clock_.elapsed() > 10000) {
+                d->close();
+            } else if (stage_ == 0 && qobject_cast<QPushButton*>(d->focusWidget())) {
+                stage_ = 1;
+                for (int n = 1; n <= 4; ++n) {
+                    seen.captions << (button(d, n)->isVisible() ? button(d, n)->text() : QString());
+                    if (d->focusWidget() == button(d, n)) seen.focus = n;
+                }
+                seen.title = d->windowTitle();
+                seen.callerDisabled = caller && !caller->isEnabled();
+                seen.owned =
+                    caller && d->windowHandle()->transientParent() == caller->windowHandle();
+                act(d);
+                acted_.start();
+            } else if (stage_ == 1 && acted_.elapsed() >= patience) {
+                stage_ = 2;
+                seen.stayedOpen = true;
+                QTest::mouseClick(button(d, firstShown(d)), Qt::LeftButton);
+            }
+        });
+        poll_.start(5);
+    }
+    Seen seen;
+
+  private:
+    QTimer poll_;
+    QElapsedTimer clock_, acted_;
+    int stage_ = 0;
+};
+
+qint16 drive(const QString& mt, qint16& mn, QString& mf, const Action& act, Seen* seen = nullptr,
+             QWidget* caller = nullptr)
+{
+    Driver driver(act, caller);
+    const qint16 result = FMess(mt, mn, mf);
+    if (seen) *seen = driver.seen;
+    return result;
 }
 
 } // namespace
@@ -159,52 +133,26 @@ class TestDiam : public QObject
     Q_OBJECT
 
     QWidget main_;
-    QPushButton* answerA_ = nullptr;
-    QPushButton* answerB_ = nullptr;
+    QPushButton* answer_ = nullptr;
     QList<int> beeps_;
 
-private slots:
+  private slots:
     void initTestCase()
     {
-        answerA_ = new QPushButton(QStringLiteral("A"), &main_);
-        answerB_ = new QPushButton(QStringLiteral("B"), &main_);
-        answerB_->move(0, 40);
+        answer_ = new QPushButton(QStringLiteral("B"), &main_);
         main_.resize(600, 400);
-        main_.show();
-        QVERIFY(QTest::qWaitForWindowActive(&main_));
         SetMessBeepHandler([this](int value) { beeps_ << value; });
     }
-    void cleanupTestCase() { SetMessBeepHandler({}); }
     void init()
     {
         beeps_.clear();
-        if (!main_.isVisible()) main_.show();
+        main_.show();
         main_.activateWindow();
         QTRY_COMPARE(QApplication::activeWindow(), &main_);
-        answerB_->setFocus();
+        answer_->setFocus();
     }
 
-    void beepValue_data()
-    {
-        QTest::addColumn<int>("code");
-        QTest::addColumn<int>("beep");
-        QTest::newRow("silent") << 0 << 0;
-        QTest::newRow("first") << 1 << 16;
-        QTest::newRow("refusal") << 2 << 17;
-        QTest::newRow("help missing") << 31 << 31;
-        QTest::newRow("fallback") << 97 << 64;
-        QTest::newRow("lifeline") << 130 << 81;
-        QTest::newRow("last") << 159 << 95;
-    }
-    void beepValue()
-    {
-        QFETCH(int, code);
-        QFETCH(int, beep);
-        QCOMPARE(MessBeepValue(qint16(code)), beep);
-    }
-
-    // Every code through the real dialog. The kind picks the way the player
-    // answers, so that every variant meets every way once.
+    // The kind picks the way of answering, so every variant meets each way once.
     void everyCode_data()
     {
         QTest::addColumn<int>("code");
@@ -215,212 +163,148 @@ private slots:
     {
         QFETCH(int, code);
         const int kind = code / 32;
-        const Variant& v = kVariants[size_t(code % 32)];
-        auto shown = [&](int n) { return v.captions[size_t(n - 1)] != nullptr; };
+        const Variant& v = kVariants[code % 32];
+        QStringList captions;
+        for (const char* caption : v.captions)
+            captions << QString::fromUtf8(caption);
+        const auto shown = [&](int n) { return !captions[n - 1].isEmpty(); };
         int first = 0, last = 0;
-        for (int n = 4; n >= 1; --n)
-            if (shown(n)) first = n;
         for (int n = 1; n <= 4; ++n)
-            if (shown(n)) last = n;
+            if (shown(n)) {
+                if (!first) first = n;
+                last = n;
+            }
         const int focus = v.focus ? v.focus : first;
-
-        Action act;
-        int expected = 0;
-        bool staysOpen = false;
-        switch (kind) {
-        case 0: // Enter presses the focused button
-            act = [](QWidget* d) { QTest::keyClick(d->focusWidget(), Qt::Key_Return); };
-            expected = focus;
-            break;
-        case 1: // Esc presses Отмена, and nothing without it
-            act = [](QWidget* d) { QTest::keyClick(d->focusWidget(), Qt::Key_Escape); };
-            staysOpen = !shown(3);
-            expected = staysOpen ? first : 3;
-            break;
-        case 2: // Enter in the text presses the first button, and nothing without it
-            act = [](QWidget* d) {
+        const std::array<Action, 5> ways{
+            enter, [](QWidget* d) { QTest::keyClick(d->focusWidget(), Qt::Key_Escape); },
+            [](QWidget* d) {
                 text(d)->setFocus();
                 QTest::keyClick(text(d), Qt::Key_Enter);
-            };
-            staysOpen = !shown(1);
-            expected = staysOpen ? first : 1;
-            break;
-        case 3:
-            act = [last](QWidget* d) { QTest::mouseClick(button(d, last), Qt::LeftButton); };
-            expected = last;
-            break;
-        default: // closing through the frame
-            act = [](QWidget* d) { d->close(); };
-            expected = shown(3) ? 3 : shown(2) ? 2 : 1;
-        }
+            },
+            [last](QWidget* d) { QTest::mouseClick(button(d, last), Qt::LeftButton); },
+            [](QWidget* d) { d->close(); }};
+        // Esc without Отмена and Enter in the text without the first button do nothing.
+        const bool staysOpen = (kind == 1 && !shown(3)) || (kind == 2 && !shown(1));
+        const std::array<int, 5> expected{focus, 3, 1, last, shown(3) ? 3 : shown(2) ? 2 : 1};
 
         qint16 mn = qint16(code);
         QString mf = QStringLiteral("not");
-        const Run run = drive(QStringLiteral("Текст"), mn, mf, &main_, act);
+        Seen seen;
+        const qint16 result = drive(QStringLiteral("Текст"), mn, mf, ways[kind], &seen, &main_);
 
-        QVERIFY(run.reachedWait);
-        for (int n = 1; n <= 4; ++n) {
-            QCOMPARE(run.seen.shown[size_t(n - 1)], shown(n));
-            if (shown(n)) QCOMPARE(run.seen.captions[size_t(n - 1)], QString::fromUtf8(v.captions[size_t(n - 1)]));
-        }
-        QCOMPARE(run.seen.focus, focus);
-        QVERIFY(run.seen.focusUsable);
-        QCOMPARE(run.seen.title, QString::fromUtf8(kKindTitles[size_t(kind)]));
-        QCOMPARE(run.seen.text, QStringLiteral("Текст"));
-        QVERIFY(run.seen.callerDisabled);
-        QVERIFY(run.seen.dialogEnabled);
-        QVERIFY(run.seen.owned);
-        QCOMPARE(run.seen.stayedOpen, staysOpen);
-        QCOMPARE(int(run.result), expected);
-
+        QCOMPARE(seen.captions, captions);
+        QCOMPARE(seen.focus, focus);
+        QCOMPARE(seen.title, QString::fromUtf8(kTitles[kind]));
+        QVERIFY(seen.callerDisabled && seen.owned);
+        QCOMPARE(seen.stayedOpen, staysOpen);
+        QCOMPARE(int(result), staysOpen ? first : expected[kind]);
         QCOMPARE(int(mn), code);
-        QCOMPARE(mf, QString::fromUtf8(kKindTitles[size_t(kind)]));
-        const QList<int> beep = code ? QList<int>{16 + 16 * kind + code % 32 / 2} : QList<int>{};
-        QCOMPARE(beeps_, beep);
+        QCOMPARE(mf, QString::fromUtf8(kTitles[kind]));
+        QCOMPARE(beeps_, code ? QList<int>{16 + 16 * kind + code % 32 / 2} : QList<int>{});
         QVERIFY(!dialogExists());
         QVERIFY(main_.isEnabled());
-        QCOMPARE(main_.focusWidget(), answerB_);
+        QCOMPARE(main_.focusWidget(), answer_);
         QTRY_COMPARE(QApplication::activeWindow(), &main_);
     }
 
-    void outOfRange_data()
+    void writeBacks_data()
     {
         QTest::addColumn<int>("code");
-        for (int code : {160, 200, 32767, -1, -32768})
-            QTest::addRow("%d", code) << code;
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("code2");
+        QTest::addColumn<QString>("title2");
+        QTest::addColumn<int>("beep");
+        const QString message = QStringLiteral("Сообщение.");
+        for (int code : {160, 32767, -1, -32768})
+            QTest::addRow("code %d", code) << code << QStringLiteral("not") << 97 << message << 64;
+        for (const QString& t :
+             {QStringLiteral("Not"), QStringLiteral("NOT"), QStringLiteral("not "), QString(),
+              QStringLiteral("Результаты референдума")})
+            QTest::addRow("title '%s'", qPrintable(t)) << 130 << t << 130 << t << 81;
     }
-    void outOfRange()
+    void writeBacks()
     {
         QFETCH(int, code);
+        QFETCH(QString, title);
+        QFETCH(int, code2);
+        QFETCH(QString, title2);
+        QFETCH(int, beep);
         qint16 mn = qint16(code);
-        QString mf = QStringLiteral("not");
-        const Run run = drive(QStringLiteral("x"), mn, mf, &main_, [](QWidget* d) {
-            QTest::keyClick(d->focusWidget(), Qt::Key_Return);
-        });
-        QCOMPARE(int(mn), 97);
-        QCOMPARE(mf, QStringLiteral("Сообщение."));
-        QCOMPARE(run.seen.shown, (std::array<bool, 4>{true, false, false, false}));
-        QCOMPARE(run.seen.captions[0], QStringLiteral("ОК"));
-        QCOMPARE(int(run.result), 1);
+        Driver driver(enter);
+        SMess(QStringLiteral("x"), mn, title);
+        QCOMPARE(int(mn), code2);
+        QCOMPARE(title, title2);
+        QCOMPARE(driver.seen.title, title2);
+        QCOMPARE(beeps_, QList<int>{beep});
+    }
+
+    void literalCodeDoesNotWrap()
+    {
+        // 65538 is 2 in 16 bits ("Закрыть"); out of range, it must be 97 ("ОК").
+        Driver driver([](QWidget* d) { d->close(); });
+        SMess(QStringLiteral("x"), 65538, QStringLiteral("not"));
+        QCOMPARE(driver.seen.captions, (QStringList{QStringLiteral("ОК"), {}, {}, {}}));
         QCOMPARE(beeps_, QList<int>{64});
     }
 
-    void titleKept_data()
+    void pauseDropsPressesAndWaitsIdle()
     {
-        QTest::addColumn<QString>("title");
-        QTest::newRow("capital") << QStringLiteral("Not");
-        QTest::newRow("upper") << QStringLiteral("NOT");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("spaced") << QStringLiteral("not ");
-        QTest::newRow("lifeline") << QStringLiteral("Результаты референдума");
-    }
-    void titleKept()
-    {
-        QFETCH(QString, title);
-        qint16 mn = 130;
-        QString mf = title;
-        const Run run = drive(QStringLiteral("Опрос"), mn, mf, &main_, [](QWidget* d) {
-            QTest::keyClick(d->focusWidget(), Qt::Key_Space);
-        });
-        QCOMPARE(mf, title);
-        QCOMPARE(run.seen.title, title);
-        QCOMPARE(run.seen.shown, (std::array<bool, 4>{false, true, false, false}));
-        QCOMPARE(run.seen.captions[1], QStringLiteral("Закрыть"));
-        QCOMPARE(int(run.result), 2);
-        QCOMPARE(beeps_, QList<int>{81});
-    }
-
-    void smessWritesBack()
-    {
-        qint16 mn = -5;
-        QString mf = QStringLiteral("not");
-        QTimer::singleShot(400, [] {
-            if (QWidget* d = liveDialog()) d->close();
-        });
-        SMess(QStringLiteral("x"), mn, mf);
-        QCOMPARE(int(mn), 97);
-        QCOMPARE(mf, QStringLiteral("Сообщение."));
-    }
-
-    void smessLiteralCodeDoesNotWrap()
-    {
-        // 65538 would be 2 in 16 bits ("Закрыть"); it is out of range, so "ОК".
-        Seen seen;
-        QTimer poll;
-        poll.setInterval(5);
-        connect(&poll, &QTimer::timeout, [&] {
-            QWidget* d = liveDialog();
-            if (d && qobject_cast<QPushButton*>(d->focusWidget())) {
-                seen = snapshot(d, &main_);
-                d->close();
-            }
-        });
-        poll.start();
-        SMess(QStringLiteral("x"), 65538, QStringLiteral("not"));
-        QCOMPARE(seen.title, QStringLiteral("Сообщение."));
-        QCOMPARE(seen.shown, (std::array<bool, 4>{true, false, false, false}));
-        QCOMPARE(seen.captions[0], QStringLiteral("ОК"));
-    }
-
-    void pressDuringPauseIsDropped()
-    {
-        bool upDuringPause = false, focusInText = false;
-        // A zero timer fires in the first event processing: inside the pause.
+        bool duringPause = false;
+        // A zero timer fires at the first event processing, which is the pause.
         QTimer::singleShot(0, [&] {
             QWidget* d = liveDialog();
+            duringPause = d && d->focusWidget() == text(d);
             if (!d) return;
-            upDuringPause = true;
-            focusInText = d->focusWidget() == text(d);
             QTest::mouseClick(button(d, 2), Qt::LeftButton);
-            // The click took the focus; the driver takes a focused button as the end of the pause.
-            text(d)->setFocus();
+            text(d)->setFocus(); // the click took it; the driver looks for a focused button
             QTest::keyClick(text(d), Qt::Key_Escape);
             d->close();
         });
         QElapsedTimer clock;
         clock.start();
-        qint64 pauseEnded = -1;
+        const std::clock_t cpu = std::clock();
+        qint64 pause = 0;
         qint16 mn = 7;
         QString mf = QStringLiteral("not");
-        const Run run = drive(QStringLiteral("x"), mn, mf, &main_, [&](QWidget* d) {
-            pauseEnded = clock.elapsed();
-            QTest::mouseClick(button(d, 1), Qt::LeftButton);
-        });
-        QVERIFY(upDuringPause);
-        QVERIFY(focusInText);
-        QCOMPARE(int(run.result), 1);
-        QVERIFY(!run.seen.stayedOpen);
-        QVERIFY2(pauseEnded >= 280 && pauseEnded < 3000, qPrintable(QString::number(pauseEnded)));
+        Driver driver([&](QWidget*) { pause = clock.elapsed(); }, nullptr, 500);
+        const qint16 result = FMess(QStringLiteral("x"), mn, mf);
+        const double cpuSeconds = double(std::clock() - cpu) / CLOCKS_PER_SEC;
+        QVERIFY(duringPause);
+        QVERIFY2(pause >= 280 && pause < 3000, qPrintable(QString::number(pause)));
+        QVERIFY(driver.seen.stayedOpen);
+        QCOMPARE(int(result), 1); // the driver's click half a second on, not the early ones
+        QVERIFY2(cpuSeconds < 0.3, qPrintable(QString::number(cpuSeconds)));
     }
 
     void hiddenButtonNeverPressed()
     {
         qint16 mn = 2;
         QString mf = QStringLiteral("not");
-        const Run run = drive(QStringLiteral("x"), mn, mf, &main_, [](QWidget* d) {
-            for (int n : {1, 3, 4}) {
-                QTest::mouseClick(button(d, n), Qt::LeftButton);
-                button(d, n)->click();
-            }
-        });
-        QVERIFY(run.seen.stayedOpen);
-        QCOMPARE(int(run.result), 2);
+        Seen seen;
+        const qint16 result = drive(
+            QStringLiteral("x"), mn, mf,
+            [](QWidget* d) {
+                for (int n : {1, 3, 4}) {
+                    QTest::mouseClick(button(d, n), Qt::LeftButton);
+                    button(d, n)->click();
+                }
+            },
+            &seen);
+        QVERIFY(seen.stayedOpen);
+        QCOMPARE(int(result), 2);
     }
 
-    void waitSleeps()
+    void ownerRightAfterAnotherMessage()
     {
+        // The second message comes before the caller is active again.
         qint16 mn = 1;
         QString mf = QStringLiteral("not");
-        QTimer::singleShot(900, [] {
-            if (QWidget* d = liveDialog()) QTest::mouseClick(button(d, 1), Qt::LeftButton);
-        });
-        QElapsedTimer wall;
-        wall.start();
-        const std::clock_t cpu = std::clock();
-        QCOMPARE(int(FMess(QStringLiteral("x"), mn, mf)), 1);
-        const double cpuSeconds = double(std::clock() - cpu) / CLOCKS_PER_SEC;
-        QVERIFY(wall.elapsed() >= 850);
-        QVERIFY2(cpuSeconds < 0.4, qPrintable(QString::number(cpuSeconds)));
+        Seen first, second;
+        drive(QStringLiteral("1"), mn, mf, enter, &first, &main_);
+        drive(QStringLiteral("2"), mn, mf, enter, &second, &main_);
+        QVERIFY(first.owned && first.callerDisabled);
+        QVERIFY(second.owned && second.callerDisabled);
+        QVERIFY(main_.isEnabled());
     }
 
     void withoutOwner()
@@ -430,94 +314,80 @@ private slots:
         qint16 mn = 1;
         QString mf = QStringLiteral("not");
         bool ownerless = false;
-        const Run run = drive(QStringLiteral("x"), mn, mf, nullptr, [&](QWidget* d) {
-            ownerless = !d->windowHandle()->transientParent();
-            QTest::keyClick(d->focusWidget(), Qt::Key_Return);
-        });
-        QVERIFY(run.reachedWait);
+        QCOMPARE(int(drive(QStringLiteral("x"), mn, mf,
+                           [&](QWidget* d) {
+                               ownerless = !d->windowHandle()->transientParent();
+                               enter(d);
+                           })),
+                 1);
         QVERIFY(ownerless);
-        QCOMPARE(int(run.result), 1);
-        QVERIFY(!dialogExists());
-        QVERIFY(main_.isEnabled());
-    }
-
-    void longTextReachableByKeyboard()
-    {
-        const QString lines = QStringLiteral("Строка 1\r\nСтрока 2\r\nСтрока 3\r\nСтрока 4\r\nСтрока 5");
-        int blocks = 0, firstVisible = -1, cursorBlock = -1;
-        bool scrollBarShown = true, cursorInView = false;
-        qint16 mn = 1;
-        QString mf = QStringLiteral("not");
-        drive(lines, mn, mf, &main_, [&](QWidget* d) {
-            QPlainTextEdit* t = text(d);
-            blocks = t->document()->blockCount();
-            firstVisible = t->verticalScrollBar()->value();
-            scrollBarShown = t->verticalScrollBar()->isVisible();
-            t->setFocus();
-            for (int i = 0; i < 4; ++i) QTest::keyClick(t, Qt::Key_Down);
-            cursorBlock = t->textCursor().blockNumber();
-            cursorInView = t->viewport()->rect().contains(t->cursorRect());
-            QTest::mouseClick(button(d, 1), Qt::LeftButton);
-        });
-        QCOMPARE(blocks, 5);
-        QCOMPARE(firstVisible, 0);
-        QVERIFY(!scrollBarShown);
-        QCOMPARE(cursorBlock, 4);
-        QVERIFY(cursorInView);
-    }
-
-    void lookAndNames()
-    {
-        QImage face;
-        QStringList unnamed;
-        QSize size;
-        qint16 mn = 31;
-        QString mf = QStringLiteral("not");
-        drive(QStringLiteral("Отсутствует файл справки: ReadMe.txt"), mn, mf, &main_,
-              [&](QWidget* d) {
-                  size = d->size();
-                  face = d->grab().toImage();
-                  for (QWidget* w : d->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-                      if (w->accessibleName().isEmpty()) unnamed << w->objectName();
-                  d->close();
-              });
-        QCOMPARE(size, QSize(450, 90));
-        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u',')));
-        QVERIFY(!face.isNull());
-        const qreal dpr = face.devicePixelRatio();
-        auto at = [&](int x, int y) { return face.pixelColor(int(x * dpr), int(y * dpr)).rgb(); };
-        // Beside the caption, inside the border of each button (left 10 + 110 n, top 57).
-        QCOMPARE(at(1, 1), QColor(48, 48, 48).rgb());
-        QCOMPARE(at(15, 69), QColor(255, 255, 0).rgb());
-        QCOMPARE(at(125, 69), QColor(255, 255, 0).rgb());
-        QCOMPARE(at(235, 69), QColor(255, 255, 255).rgb());
-        QCOMPARE(at(345, 69), QColor(0, 255, 0).rgb());
     }
 
     // A message raised while another waits, as a sound notification could.
     void nestedMessage()
     {
         qint16 inner = 0;
-        bool outerDisabled = false, outerEnabledAfter = false;
+        Seen seen;
+        bool outerBackAfter = false;
         QTimer::singleShot(600, [&] {
             QWidget* outer = liveDialog();
             if (!outer) return;
             qint16 mn = 1;
             QString mf = QStringLiteral("not");
-            inner = drive(QStringLiteral("inner"), mn, mf, outer, [&](QWidget* d) {
-                        outerDisabled = !outer->isEnabled() && d != outer;
-                        QTest::keyClick(d->focusWidget(), Qt::Key_Return);
-                    }).result;
-            outerEnabledAfter = outer->isEnabled();
-            QTest::mouseClick(button(outer, 3), Qt::LeftButton);
+            inner = drive(QStringLiteral("inner"), mn, mf, enter, &seen, outer);
+            outerBackAfter = outer->isEnabled();
+            button(outer, 3)->click();
         });
         qint16 mn = 4;
         QString mf = QStringLiteral("not");
         QCOMPARE(int(FMess(QStringLiteral("outer"), mn, mf)), 3);
         QCOMPARE(int(inner), 1);
-        QVERIFY(outerDisabled);
-        QVERIFY(outerEnabledAfter);
+        QVERIFY(seen.owned && seen.callerDisabled && outerBackAfter);
         QVERIFY(main_.isEnabled());
+    }
+
+    void lookAndLongText()
+    {
+        QImage face;
+        QStringList unnamed;
+        QSize size;
+        int blocks = 0, top = -1, line = -1;
+        bool bar = true, caretInView = false;
+        qint16 mn = 31;
+        QString mf = QStringLiteral("not");
+        drive(QStringLiteral("1\r\n2\r\n3\r\n4\r\n5"), mn, mf, [&](QWidget* d) {
+            size = d->size();
+            face = d->grab().toImage();
+            for (QWidget* w : d->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (w->accessibleName().isEmpty()) unnamed << w->objectName();
+            QPlainTextEdit* t = text(d);
+            blocks = t->document()->blockCount();
+            top = t->verticalScrollBar()->value();
+            bar = t->verticalScrollBar()->isVisible();
+            t->setFocus();
+            for (int i = 0; i < 4; ++i)
+                QTest::keyClick(t, Qt::Key_Down);
+            line = t->textCursor().blockNumber();
+            caretInView = t->viewport()->rect().contains(t->cursorRect());
+            d->close();
+        });
+        QCOMPARE(size, QSize(450, 90));
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u',')));
+        // The window, then inside the border of each button (left 10 + 110 n, top 57).
+        const auto at = [&](int x, int y) {
+            return face.pixelColor(QPointF(x, y).toPoint() * face.devicePixelRatio()).rgb();
+        };
+        QCOMPARE(at(1, 1), qRgb(48, 48, 48));
+        QCOMPARE(at(15, 69), qRgb(255, 255, 0));
+        QCOMPARE(at(125, 69), qRgb(255, 255, 0));
+        QCOMPARE(at(235, 69), qRgb(255, 255, 255));
+        QCOMPARE(at(345, 69), qRgb(0, 255, 0));
+        // Five lines without a scroll bar; the keyboard reaches the last one.
+        QCOMPARE(blocks, 5);
+        QCOMPARE(top, 0);
+        QVERIFY(!bar);
+        QCOMPARE(line, 4);
+        QVERIFY(caretInView);
     }
 };
 

@@ -1,0 +1,123 @@
+// Start-up as a player meets it: a good folder, a second copy, missing or damaged files.
+#include "TestSupport.h"
+#include "app/Process.h"
+#include "app/SingleInstance.h"
+#include "app/SubMain.h"
+#include "app/frmMain.h"
+#include "content/QuestionBank.h"
+#include "sound/QVRPlayFiles.h"
+#include "sound/modMusic.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace TestSupport;
+
+class TestStartup : public QObject {
+    Q_OBJECT
+    int ended = 0;
+    QString key(const char* what) const
+    {
+        return QStringLiteral("Quorvel.TestStartup.%1.%2").arg(QCoreApplication::applicationPid()).arg(what);
+    }
+    // Runs Main on `folder` while the closer answers its dialogs.
+    bool start(const QString& folder, const QString& instanceKey, DialogCloser::Seen* report = nullptr)
+    {
+        DialogCloser closer(nullptr);
+        StartupOptions o;
+        o.gameFolder = folder;
+        o.instanceKey = instanceKey;
+        const bool up = Main(o);
+        if (report && !closer.seen.isEmpty()) *report = closer.seen.first();
+        return up;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        SetAudioOutput(AudioOutput::ClockedSilent);
+        SetEndProgramHandler([this] { ++ended; });
+    }
+    void init() { ended = 0; }
+
+    void goodFolderStartsIdle()
+    {
+        QTemporaryDir dir;
+        MakeGameFolder(dir.path());
+        QVERIFY(start(dir.path(), key("good")));
+        QCOMPARE(ended, 0);
+        frmMain* f = MainWindow();
+        QVERIFY(f->Infol->isVisible() && f->Infot->isVisible());
+        QVERIFY(f->MnuNewGame->isEnabled());
+        QCOMPARE(CurrentTrack, 7);
+        QCOMPARE(QuestionCount(0), qint16(3));
+        QVERIFY(AppPath.endsWith(QDir::separator()));
+        QCOMPARE(SoundFiles[13], AppPath + "sounds" + QDir::separator() + "14.mp3");
+        // No splash window is left behind.
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY(!(w->isVisible() && w->windowTitle() == QStringLiteral("Загрузка игры")));
+        StopMusic();
+        StopSecond();
+    }
+
+    void secondCopyIsRefused()
+    {
+        QTemporaryDir dir;
+        MakeGameFolder(dir.path());
+        SingleInstance running(key("second"));
+        QVERIFY(!running.anotherIsRunning());
+        DialogCloser::Seen seen;
+        CurrentTrack = -5;
+        QVERIFY(!start(dir.path(), key("second"), &seen));
+        QCOMPARE(ended, 1);
+        QCOMPARE(seen.title, QStringLiteral("Ошибка пользователя."));
+        QCOMPARE(seen.text, QStringLiteral("Ты чо делаешь?\nКворвел уже запущен.\nИшь, жадный какой!"));
+        QCOMPARE(seen.buttons, QStringList{QStringLiteral("Закрыть")});
+        QCOMPARE(CurrentTrack, -5); // nothing was played
+        QVERIFY(!MainWindow()->Infol->isVisible());
+    }
+
+    void missingOrDamagedBankIsReported_data()
+    {
+        QTest::addColumn<QByteArray>("bank");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << QByteArray() << QStringLiteral("Отсутствует файл:");
+        QTest::newRow("empty") << QByteArray("") << QStringLiteral("Повреждён файл:");
+        QByteArray fourteen = MakePlainBank(2);
+        fourteen.truncate(fourteen.lastIndexOf('^'));
+        QTest::newRow("fourteen levels") << MakeBankFile(fourteen, 40) << QStringLiteral("Повреждён файл:");
+        QTest::newRow("random bytes") << QByteArray(4096, '\x5a') << QStringLiteral("Повреждён файл:");
+    }
+    void missingOrDamagedBankIsReported()
+    {
+        QFETCH(QByteArray, bank);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        GameFolderOptions o;
+        o.withBank = false;
+        const QString folder = MakeGameFolder(dir.path(), o);
+        if (!bank.isNull()) WriteFile(folder + "questions.qvr", bank);
+        DialogCloser::Seen seen;
+        QVERIFY(!start(dir.path(), key(QTest::currentDataTag()), &seen));
+        QCOMPARE(ended, 1);
+        QCOMPARE(seen.title, QStringLiteral("Ошибка!"));
+        QCOMPARE(seen.text, message + "\n" + folder + "questions.qvr");
+        StopSecond();
+    }
+
+    void missingSoundEndsStartUp()
+    {
+        QTemporaryDir dir;
+        const QString folder = MakeGameFolder(dir.path());
+        QFile::remove(folder + "sounds/9.mid");
+        QFile::remove(folder + "sounds/12.mid");
+        DialogCloser::Seen seen;
+        QVERIFY(!start(dir.path(), key("sound"), &seen));
+        QCOMPARE(ended, 1);
+        // The first missing file is named; the later one is never looked at.
+        QCOMPARE(seen.text, QStringLiteral("Отсутствует файл:\n") + folder + "sounds" + QDir::separator() + "9.mid");
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "test_startup.moc"
