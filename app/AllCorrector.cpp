@@ -11,4 +11,7 @@ QString WithTrailingSeparator(const QString& folder)
     return native;
 }
 
-QString AppFolderPath() { return WithTrailingSeparator(QCoreApplication::applicationDirPath()); }
+QString AppFolderPath()
+{
+    return WithTrailingSeparator(QCoreApplication::applicationDirPath());
+}

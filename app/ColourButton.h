@@ -4,13 +4,14 @@
 #include <QPushButton>
 
 // A push button with a solid face colour that every style respects.
-class ColourButton : public QPushButton {
+class ColourButton : public QPushButton
+{
     Q_OBJECT
-public:
+  public:
     explicit ColourButton(QWidget* parent = nullptr);
     void setBackColor(const QColor& colour);
     QColor backColor() const { return colour_; }
 
-private:
+  private:
     QColor colour_;
 };

@@ -6,7 +6,8 @@
 #include <QScreen>
 #include <QWidget>
 
-namespace Look {
+namespace Look
+{
 
 QFont font(double points, bool bold)
 {

@@ -6,10 +6,14 @@
 
 class QWidget;
 
-namespace Look {
+namespace Look
+{
 
 // Layouts are given in twips; 15 twips make one device-independent pixel.
-constexpr int px(int twips) { return (twips + 7) / 15; }
+constexpr int px(int twips)
+{
+    return (twips + 7) / 15;
+}
 inline QRect rect(int left, int top, int width, int height)
 {
     return QRect(px(left), px(top), px(width), px(height));

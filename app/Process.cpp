@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
+namespace
+{
 std::function<void()>& handler()
 {
     static std::function<void()> h;
@@ -21,4 +22,7 @@ void EndProgram()
     std::_Exit(0);
 }
 
-void SetEndProgramHandler(std::function<void()> h) { handler() = std::move(h); }
+void SetEndProgramHandler(std::function<void()> h)
+{
+    handler() = std::move(h);
+}

@@ -2,7 +2,8 @@
 
 #include <random>
 
-namespace {
+namespace
+{
 std::mt19937& generator()
 {
     static std::mt19937 g(0);
@@ -10,7 +11,10 @@ std::mt19937& generator()
 }
 } // namespace
 
-void Randomize(std::uint32_t seed) { generator().seed(seed); }
+void Randomize(std::uint32_t seed)
+{
+    generator().seed(seed);
+}
 
 float Rnd()
 {

@@ -7,8 +7,9 @@ class QLocalServer;
 
 // A named system-wide object held while the game runs. It leaves no file behind
 // and vanishes with the process.
-class SingleInstance {
-public:
+class SingleInstance
+{
+  public:
     explicit SingleInstance(const QString& key);
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
@@ -17,6 +18,6 @@ public:
     // True when another process already holds the name.
     bool anotherIsRunning() const { return !server_; }
 
-private:
+  private:
     std::unique_ptr<QLocalServer> server_;
 };

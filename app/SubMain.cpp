@@ -1,9 +1,9 @@
 #include "app/SubMain.h"
 
 #include "app/AllCorrector.h"
+#include "app/Look.h"
 #include "app/Process.h"
 #include "app/Random.h"
-#include "app/Look.h"
 #include "app/SingleInstance.h"
 #include "app/frmMain.h"
 #include "app/frmStart.h"
@@ -15,9 +15,8 @@
 #include <QTime>
 #include <memory>
 
-
-
-namespace {
+namespace
+{
 // Both live as long as the process: the program ends through EndProgram.
 std::unique_ptr<frmMain> mainForm;
 std::unique_ptr<SingleInstance> instance;
@@ -31,7 +30,8 @@ void reportAndEnd(const QString& what, const QString& path)
 
 bool Main(const StartupOptions& options)
 {
-    AppPath = options.gameFolder.isEmpty() ? AppFolderPath() : WithTrailingSeparator(options.gameFolder);
+    AppPath =
+        options.gameFolder.isEmpty() ? AppFolderPath() : WithTrailingSeparator(options.gameFolder);
 
     // The windows go before the application object does.
     static const bool cleanUp = (qAddPostRoutine([] {
@@ -60,6 +60,7 @@ bool Main(const StartupOptions& options)
     auto splash = std::make_unique<frmStart>();
     splash->show();
     QCoreApplication::processEvents();
+    splash->repaint();
 
     if (!LoadingData::BuildSoundCatalogue()) return false;
     PlayOnSecondPlayer(13);

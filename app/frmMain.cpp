@@ -20,7 +20,8 @@
 #include <QLayout>
 #include <QMenuBar>
 
-namespace {
+namespace
+{
 frmMain* theMainWindow = nullptr;
 
 const QColor kAnswerGreen(0, 255, 0);
@@ -35,7 +36,10 @@ int shiftState(Qt::KeyboardModifiers m)
 }
 } // namespace
 
-frmMain* MainWindow() { return theMainWindow; }
+frmMain* MainWindow()
+{
+    return theMainWindow;
+}
 
 PictMusBox::PictMusBox(frmMain* owner, QWidget* parent) : QWidget(parent), owner_(owner) {}
 
@@ -102,9 +106,10 @@ void frmMain::buildControls()
     Infot->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Infot->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Infot->document()->setDocumentMargin(2);
-    Infot->setStyleSheet(QStringLiteral(
-        "QPlainTextEdit { background: rgb(0, 0, 96); color: white; border: 2px solid rgb(0, 0, 96); }"
-        "QPlainTextEdit:focus { border: 2px solid rgb(0, 255, 255); }"));
+    Infot->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { background: rgb(0, 0, 96); color: white; border: 2px "
+                       "solid rgb(0, 0, 96); }"
+                       "QPlainTextEdit:focus { border: 2px solid rgb(0, 255, 255); }"));
     Infot->setAccessibleName(QStringLiteral("Текст"));
     Infot->hide();
 
@@ -145,7 +150,8 @@ void frmMain::buildControls()
     PictMus->hide();
 
     setTabOrder(Infot, ButtKey[0]);
-    for (int i = 0; i < 3; ++i) setTabOrder(ButtKey[i], ButtKey[i + 1]);
+    for (int i = 0; i < 3; ++i)
+        setTabOrder(ButtKey[i], ButtKey[i + 1]);
     setTabOrder(ButtKey[3], ButtOK);
 }
 
@@ -183,12 +189,14 @@ void frmMain::buildMenus()
         MnuBut[i] = a;
     }
     MnuHint = MnuCom->addMenu(QStringLiteral("&помощь"));
-    MnuReferendum = add(MnuHint, QStringLiteral("Референдум"), Qt::Key_F2, &frmMain::MnuReferendum_Click);
+    MnuReferendum =
+        add(MnuHint, QStringLiteral("Референдум"), Qt::Key_F2, &frmMain::MnuReferendum_Click);
     MnuFivty = add(MnuHint, QStringLiteral("50 на 50"), Qt::Key_F3, &frmMain::MnuFivty_Click);
     MnuMasters = add(MnuHint, QStringLiteral("Магистры"), Qt::Key_F4, &frmMain::MnuMasters_Click);
 
     // Until start-up is over only the menu itself is there.
-    for (QAction* a : MnuGame->actions()) a->setEnabled(false);
+    for (QAction* a : MnuGame->actions())
+        a->setEnabled(false);
 }
 
 bool frmMain::reachable(const QAction* action) const
@@ -208,7 +216,8 @@ bool frmMain::reachable(const QAction* action) const
 void frmMain::EnableGameCommands()
 {
     commandsEnabled_ = true;
-    for (QAction* a : MnuGame->actions()) a->setEnabled(true);
+    for (QAction* a : MnuGame->actions())
+        a->setEnabled(true);
     if (exitRequested_) MnuExit_Click();
 }
 
@@ -397,7 +406,8 @@ void frmMain::MnuAbout_Click()
     gameCommand([] {
         const QString path = AppPath + QStringLiteral("ReadMe.txt");
         if (!IsOrdinaryFile(path)) {
-            SMess(QStringLiteral("Отсутствует файл справки: ReadMe.txt"), 31, QStringLiteral("not"));
+            SMess(QStringLiteral("Отсутствует файл справки: ReadMe.txt"), 31,
+                  QStringLiteral("not"));
             return;
         }
         const int kept = CurrentTrack;
@@ -423,4 +433,7 @@ void frmMain::MnuMuz_Click()
     });
 }
 
-void frmMain::PictMus_MouseMove() { KeepMusicLooping(); }
+void frmMain::PictMus_MouseMove()
+{
+    KeepMusicLooping();
+}

@@ -11,23 +11,25 @@
 class frmMain;
 
 // The never-shown box that receives the music player's notifications.
-class PictMusBox : public QWidget {
+class PictMusBox : public QWidget
+{
     Q_OBJECT
-public:
+  public:
     explicit PictMusBox(frmMain* owner, QWidget* parent);
 
-protected:
+  protected:
     bool event(QEvent* e) override;
 
-private:
+  private:
     frmMain* owner_;
 };
 
 // The game's one main window. Its controls are public like a form's, so the
 // game modules (and the tests) reach them by name.
-class frmMain : public QMainWindow {
+class frmMain : public QMainWindow
+{
     Q_OBJECT
-public:
+  public:
     frmMain();
     ~frmMain() override;
 
@@ -82,11 +84,11 @@ public:
     // Where pop-up menus open: a fixed point of the client area.
     QPoint popupPoint() const;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void buildMenus();
     // Runs a game command unless another one is under way or start-up is not done.

@@ -4,9 +4,10 @@
 #include <QWidget>
 
 // The splash window shown while the game loads.
-class frmStart : public QWidget {
+class frmStart : public QWidget
+{
     Q_OBJECT
-public:
+  public:
     frmStart();
     QLabel* Label1;
 };

@@ -8,13 +8,15 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
-namespace {
+namespace
+{
 
 // 16 levels x 32 768 questions x 7 fields of about 40 characters.
 QByteArray maximalPlain()
 {
     static const QByteArray plain = [] {
-        const QByteArray field = Cp1251::encode(QStringLiteral("Поле вопроса, около сорока знаков длины"));
+        const QByteArray field =
+            Cp1251::encode(QStringLiteral("Поле вопроса, около сорока знаков длины"));
         QByteArray text;
         text.reserve(16LL * 32768 * 7 * (field.size() + 1) + 16 * 32768 + 16);
         for (int l = 0; l < Bank::kLevels; ++l) {
@@ -35,7 +37,8 @@ QByteArray maximalPlain()
 void BM_DecodeText(benchmark::State& state)
 {
     const QString text = Cp1251::decode(Bank::ScrambleBank(maximalPlain().left(8 << 20)));
-    for (auto _ : state) benchmark::DoNotOptimize(DecodeText(text));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DecodeText(text));
     state.SetBytesProcessed(int64_t(state.iterations()) * text.size());
 }
 BENCHMARK(BM_DecodeText)->Unit(benchmark::kMillisecond);
@@ -63,7 +66,10 @@ void loadFile(benchmark::State& state, const QByteArray& file)
     state.counters["peak_RSS_MB"] = double(usage.ru_maxrss) / 1e3;
 }
 
-void BM_LoadMaximalBank(benchmark::State& state) { loadFile(state, Bank::ScrambleBank(maximalPlain())); }
+void BM_LoadMaximalBank(benchmark::State& state)
+{
+    loadFile(state, Bank::ScrambleBank(maximalPlain()));
+}
 BENCHMARK(BM_LoadMaximalBank)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_LoadShippedBank(benchmark::State& state)
@@ -89,12 +95,13 @@ BENCHMARK(BM_EmptyBankMemory);
 
 } // namespace
 
-
-namespace {
+namespace
+{
 void BM_PlainTextOfMaximalBank(benchmark::State& state)
 {
     const QByteArray file = Bank::ScrambleBank(maximalPlain());
-    for (auto _ : state) benchmark::DoNotOptimize(Bank::PlainTextFromFile(file).size());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Bank::PlainTextFromFile(file).size());
 }
 BENCHMARK(BM_PlainTextOfMaximalBank)->Unit(benchmark::kMillisecond)->Iterations(3);
 

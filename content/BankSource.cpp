@@ -5,7 +5,8 @@
 
 #include <QRegularExpression>
 
-namespace BankSource {
+namespace BankSource
+{
 
 Result Compile(const QList<QPair<QString, QByteArray>>& sources)
 {
@@ -23,11 +24,15 @@ Result Compile(const QList<QPair<QString, QByteArray>>& sources)
             if (match.hasMatch()) {
                 const int n = match.captured(1).toInt();
                 if (n < 1 || n > Bank::kLevels)
-                    result.errors << at + QStringLiteral("level %1 is not 1 to %2").arg(n).arg(Bank::kLevels);
+                    result.errors
+                        << at + QStringLiteral("level %1 is not 1 to %2").arg(n).arg(Bank::kLevels);
                 else if (n <= levels.size())
-                    result.errors << at + QStringLiteral("level %1 comes after level %2").arg(n).arg(levels.size());
+                    result.errors << at + QStringLiteral("level %1 comes after level %2")
+                                              .arg(n)
+                                              .arg(levels.size());
                 else
-                    while (levels.size() < n) levels.append(QStringList());
+                    while (levels.size() < n)
+                        levels.append(QStringList());
                 continue;
             }
             if (levels.isEmpty()) {
@@ -35,7 +40,8 @@ Result Compile(const QList<QPair<QString, QByteArray>>& sources)
                 continue;
             }
             if (line.contains(u'^') || line.contains(u'\\')) {
-                result.errors << at + QStringLiteral("\"^\" and \"\\\" would split the bank; they cannot stand in a field");
+                result.errors << at + QStringLiteral("\"^\" and \"\\\" would split the bank; they "
+                                                     "cannot stand in a field");
                 continue;
             }
             bool ok = true;
@@ -50,7 +56,8 @@ Result Compile(const QList<QPair<QString, QByteArray>>& sources)
     QString plain;
     for (int l = 0; l < levels.size(); ++l) {
         if (l > 0) plain += u'^';
-        for (const QString& q : levels[l]) plain += q + u'\\';
+        for (const QString& q : levels[l])
+            plain += q + u'\\';
     }
     result.plain = Cp1251::encode(plain);
     return result;

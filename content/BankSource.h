@@ -14,7 +14,8 @@
 // is one question, its fields joined by "|" exactly as stored. Blank lines are
 // ignored. The canonical form that DumpSource writes has one blank line before
 // every level header but the first.
-namespace BankSource {
+namespace BankSource
+{
 
 struct Result {
     QByteArray plain;   // the bank's plain text in Windows-1251

@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-namespace CodirText {
+namespace CodirText
+{
 
 unsigned char mapByte(unsigned char c)
 {

@@ -7,7 +7,8 @@
 // 144..255. It is its own inverse, so the same routine scrambles and descrambles.
 QString DecodeText(const QString& text);
 
-namespace CodirText {
+namespace CodirText
+{
 
 unsigned char mapByte(unsigned char c);
 // DecodeText on Windows-1251 bytes, in place.

@@ -2,7 +2,8 @@
 
 #include <array>
 
-namespace {
+namespace
+{
 
 constexpr std::array<char16_t, 64> kHigh = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, // 80
@@ -27,16 +28,21 @@ struct Reverse {
     std::array<std::pair<char16_t, unsigned char>, 64> entries{};
     constexpr Reverse()
     {
-        for (int i = 0; i < 64; ++i) entries[i] = {kHigh[i], static_cast<unsigned char>(0x80 + i)};
+        for (int i = 0; i < 64; ++i)
+            entries[i] = {kHigh[i], static_cast<unsigned char>(0x80 + i)};
     }
 };
 constexpr Reverse kReverse;
 
 } // namespace
 
-namespace Cp1251 {
+namespace Cp1251
+{
 
-QChar toUnicode(unsigned char byte) { return QChar(unicodeOf(byte)); }
+QChar toUnicode(unsigned char byte)
+{
+    return QChar(unicodeOf(byte));
+}
 
 int fromUnicode(QChar ch)
 {

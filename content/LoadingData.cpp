@@ -10,14 +10,16 @@
 std::array<QString, 17> LevelNames;
 std::array<qint32, 17> Prizes{};
 
-namespace {
+namespace
+{
 void letEventsRun()
 {
     if (QCoreApplication::instance()) QCoreApplication::processEvents();
 }
 } // namespace
 
-namespace LoadingData {
+namespace LoadingData
+{
 
 BankStatus LoadQuestions()
 {
@@ -42,11 +44,12 @@ bool BankIsPlayable()
 void BuildLevelNames()
 {
     static const char16_t* const names[16] = {
-        u"Вопрос ",        u"первый:",       u"второй:",      u"третий:",
-        u"четвёртый:",     u"пятый:",        u"шестой:",      u"седьмой:",
-        u"восьмой:",       u"девятый:",      u"десятый:",     u"одинадцатый:",
-        u"двенадцатый:",   u"тринадцатый:",  u"четырнадцатый:", u"пятнадцатый:"};
-    for (int i = 0; i < 16; ++i) LevelNames[i] = QString::fromUtf16(names[i]);
+        u"Вопрос ",      u"первый:",      u"второй:",        u"третий:",
+        u"четвёртый:",   u"пятый:",       u"шестой:",        u"седьмой:",
+        u"восьмой:",     u"девятый:",     u"десятый:",       u"одинадцатый:",
+        u"двенадцатый:", u"тринадцатый:", u"четырнадцатый:", u"пятнадцатый:"};
+    for (int i = 0; i < 16; ++i)
+        LevelNames[i] = QString::fromUtf16(names[i]);
 }
 
 void BuildPrizes()

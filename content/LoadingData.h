@@ -5,7 +5,8 @@
 
 enum class BankStatus { Loaded, Missing, Damaged };
 
-namespace LoadingData {
+namespace LoadingData
+{
 
 // Reads AppPath + "questions.qvr" into Questions. Missing (or unreadable) and
 // damaged banks are told apart so that start-up can report them.

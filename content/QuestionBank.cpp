@@ -10,16 +10,20 @@
 
 Bank::QuestionTable Questions;
 
-qint16 QuestionCount(int level) { return Questions.count(level); }
+qint16 QuestionCount(int level)
+{
+    return Questions.count(level);
+}
 
-namespace Bank {
+namespace Bank
+{
 
-namespace {
+namespace
+{
 
 // Splits like the bank format wants: empty input gives no pieces, otherwise
 // separators + 1 pieces, empty ones kept.
-template <typename F>
-void forEachPiece(std::string_view text, char sep, F&& f)
+template <typename F> void forEachPiece(std::string_view text, char sep, F&& f)
 {
     if (text.empty()) return;
     std::size_t start = 0;
@@ -44,7 +48,8 @@ int AnswerNumber(const QString& field5)
 {
     qsizetype i = 0;
     const qsizetype n = field5.size();
-    while (i < n && (field5[i] == u' ' || field5[i] == u'\t')) ++i;
+    while (i < n && (field5[i] == u' ' || field5[i] == u'\t'))
+        ++i;
     bool negative = false;
     if (i < n && (field5[i] == u'+' || field5[i] == u'-')) negative = field5[i++] == u'-';
     double value = 0;
@@ -71,8 +76,10 @@ void QuestionTable::clear()
 {
     text_.clear();
     levelCount_ = 0;
-    for (auto& q : questions_) std::vector<Question>().swap(q);
-    for (auto& p : playable_) std::vector<int>().swap(p);
+    for (auto& q : questions_)
+        std::vector<Question>().swap(q);
+    for (auto& p : playable_)
+        std::vector<int>().swap(p);
     counts_.fill(0);
 }
 
@@ -120,7 +127,8 @@ void QuestionTable::load(QByteArray plain, const std::function<void()>& yield)
         for (std::size_t i = 0; i < list.size(); ++i) {
             const int idx = static_cast<int>(i);
             const int answer = AnswerNumber((*this)(level, 5, idx));
-            if (list[i].length[0] > 0 && answer >= 1 && answer <= 4) playable_[level].push_back(idx);
+            if (list[i].length[0] > 0 && answer >= 1 && answer <= 4)
+                playable_[level].push_back(idx);
         }
         ++level;
         pieces = 1;
@@ -163,7 +171,10 @@ qint16 QuestionTable::count(int level) const
     return level >= 0 && level < kLevels ? counts_[level] : qint16(0);
 }
 
-bool QuestionTable::hasLevel(int level) const { return level >= 0 && level < levelCount_; }
+bool QuestionTable::hasLevel(int level) const
+{
+    return level >= 0 && level < levelCount_;
+}
 
 const std::vector<int>& QuestionTable::playable(int level) const
 {
@@ -185,7 +196,8 @@ std::size_t QuestionTable::memoryUsage() const
 {
     std::size_t bytes = sizeof(*this) + std::size_t(text_.capacity());
     for (int l = 0; l < kLevels; ++l)
-        bytes += questions_[l].capacity() * sizeof(Question) + playable_[l].capacity() * sizeof(int);
+        bytes +=
+            questions_[l].capacity() * sizeof(Question) + playable_[l].capacity() * sizeof(int);
     return bytes;
 }
 
@@ -201,7 +213,8 @@ QByteArray PlainTextFromFile(QByteArray bytes)
 
     static const std::array<unsigned char, 256> map = [] {
         std::array<unsigned char, 256> m{};
-        for (int c = 0; c < 256; ++c) m[std::size_t(c)] = CodirText::mapByte(static_cast<unsigned char>(c));
+        for (int c = 0; c < 256; ++c)
+            m[std::size_t(c)] = CodirText::mapByte(static_cast<unsigned char>(c));
         return m;
     }();
     // In place: fresh memory costs more here than the work itself.
@@ -261,13 +274,15 @@ QStringList CheckBank(const QByteArray& plain)
                 return true;
             });
             if (fields.size() > kFields)
-                faults << at + QStringLiteral(": %1 fields, at most %2 (a stray \"|\" splits a field)")
+                faults << at + QStringLiteral(
+                                   ": %1 fields, at most %2 (a stray \"|\" splits a field)")
                                    .arg(fields.size())
                                    .arg(kFields);
             if (fields.size() < 6)
                 faults << at + QStringLiteral(": only %1 fields, 6 needed").arg(fields.size());
             auto field = [&](int i) { return i < fields.size() ? fields[i] : QString(); };
-            if (field(0).trimmed().isEmpty()) faults << at + QStringLiteral(": empty question text");
+            if (field(0).trimmed().isEmpty())
+                faults << at + QStringLiteral(": empty question text");
             for (int i = 1; i <= 4; ++i)
                 if (field(i).trimmed().isEmpty())
                     faults << at + QStringLiteral(": answer %1 is empty").arg(i);
@@ -275,7 +290,8 @@ QStringList CheckBank(const QByteArray& plain)
                 for (int j = i + 1; j <= 4; ++j)
                     if (!field(i).trimmed().isEmpty() &&
                         field(i).trimmed().compare(field(j).trimmed(), Qt::CaseInsensitive) == 0)
-                        faults << at + QStringLiteral(": answers %1 and %2 are equal").arg(i).arg(j);
+                        faults << at +
+                                      QStringLiteral(": answers %1 and %2 are equal").arg(i).arg(j);
             const QString right = field(5);
             bool plainNumber = right.size() == 1 && right[0] >= u'1' && right[0] <= u'4';
             if (!plainNumber)

@@ -9,7 +9,8 @@
 #include <functional>
 #include <vector>
 
-namespace Bank {
+namespace Bank
+{
 
 inline constexpr int kLevels = 16;
 inline constexpr int kFields = 7;
@@ -26,8 +27,9 @@ int AnswerNumber(const QString& field5);
 // The question table, indexed (level, field, question) like the bank file.
 // It keeps the plain text once and remembers where each field lies, so the
 // memory grows with the file and not with the table's bounds.
-class QuestionTable {
-public:
+class QuestionTable
+{
+  public:
     // Parses plain Windows-1251 text without line breaks. Anything beyond the
     // table's bounds is ignored. `yield` is called about every 10 ms of work.
     void load(QByteArray plain, const std::function<void()>& yield = {});
@@ -46,7 +48,7 @@ public:
 
     std::size_t memoryUsage() const;
 
-private:
+  private:
     struct Question {
         std::array<quint32, kFields> offset{};
         std::array<quint32, kFields> length{};

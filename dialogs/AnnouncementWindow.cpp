@@ -30,6 +30,7 @@ AnnouncementWindow::AnnouncementWindow(const AnnouncementLook& look)
         box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         box->document()->setDocumentMargin(1);
+        box->setCursorWidth(0); // an announcement is read, not edited
         box->document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
         box->setStyleSheet(
             textBoxSheet("QPlainTextEdit", look.textBackground, look.textColour, look.textColour));

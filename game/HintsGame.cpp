@@ -8,7 +8,8 @@
 #include <QCoreApplication>
 #include <cmath>
 
-namespace HintsGame {
+namespace HintsGame
+{
 
 std::array<bool, 4> FiftyDraw(int correctButton, const std::function<void()>& afterFirst,
                               const std::function<void()>& afterDraw)
@@ -42,7 +43,11 @@ std::array<qint16, 5> ReferendumShares(int correctButton, qint16 level)
 
 QString ReferendumText(const std::array<qint16, 5>& s)
 {
-    return QStringLiteral("A=%1%, B=%2%, \r\nC=%3%, D=%4%.").arg(s[1]).arg(s[2]).arg(s[3]).arg(s[4]);
+    return QStringLiteral("A=%1%, B=%2%, \r\nC=%3%, D=%4%.")
+        .arg(s[1])
+        .arg(s[2])
+        .arg(s[3])
+        .arg(s[4]);
 }
 
 int MastersProbability(qint16 level)
@@ -52,7 +57,8 @@ int MastersProbability(qint16 level)
 
 QString MastersText(int correctButton, int probability)
 {
-    return QStringLiteral("Мы считаем, что правильный ответ ") + QChar(char16_t(correctButton + 64)) +
+    return QStringLiteral("Мы считаем, что правильный ответ ") +
+           QChar(char16_t(correctButton + 64)) +
            QStringLiteral(".\r\nВероятность: %1%.").arg(probability);
 }
 
@@ -64,7 +70,8 @@ void HintFifty(const std::array<qint32, 7>& CurrentQuestion)
     Velcom(QStringLiteral("50 на 50"), QStringLiteral("Подсказка:"));
     const std::array<bool, 4> shown = HintsGame::FiftyDraw(
         CurrentQuestion[5], [] { PlayEffect(9); }, [] { QCoreApplication::processEvents(); });
-    for (int k = 0; k < 4; ++k) f->ButtKey[k]->setVisible(shown[k]);
+    for (int k = 0; k < 4; ++k)
+        f->ButtKey[k]->setVisible(shown[k]);
     VelNot();
     PlayMusic(CurrentTrack);
 }

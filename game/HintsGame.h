@@ -9,7 +9,8 @@ void HintFifty(const std::array<qint32, 7>& CurrentQuestion);
 QString HintReferendum(const std::array<qint32, 7>& CurrentQuestion, qint16 Level);
 QString HintMasters(const std::array<qint32, 7>& CurrentQuestion, qint16 Level);
 
-namespace HintsGame {
+namespace HintsGame
+{
 
 // The draws behind the lifelines, apart from their windows and sounds.
 // Flags of the buttons still shown after two wrong answers are removed;

@@ -30,7 +30,8 @@ void ShowQuestion(std::array<qint32, 7>& CurrentQuestion, qint16& Level)
         for (;;) {
             const int h = static_cast<int>(Rnd() * 4) + 1;
             bool used = false;
-            for (int j = 1; j < k; ++j) used = used || CurrentQuestion[j] == h;
+            for (int j = 1; j < k; ++j)
+                used = used || CurrentQuestion[j] == h;
             if (used) continue;
             CurrentQuestion[k] = h;
             if (h == c) CurrentQuestion[5] = k;

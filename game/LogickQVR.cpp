@@ -55,7 +55,8 @@ void WrongAnswer(qint16& Level)
             QStringLiteral("Вы проиграли, но не расстраивайтесь. Можно же начать сначала!"));
     } else if (Level >= 6 && Level <= 10) {
         f->Infol->setText(QStringLiteral("Вы выграли 2000 рублей."));
-        f->Infot->setPlainText(QStringLiteral("Этого, разумеется, мало. Но можно же начать сначала!"));
+        f->Infot->setPlainText(
+            QStringLiteral("Этого, разумеется, мало. Но можно же начать сначала!"));
     } else if (Level >= 11 && Level <= 15) {
         f->Infol->setText(QStringLiteral("Вы выграли 64000 рублей."));
         f->Infot->setPlainText(

@@ -158,28 +158,29 @@ GstPtr<GstElement> silentSink(bool clocked)
     return sink;
 }
 
-// Whether the platform has an audio output; asked once, the first time it is needed.
-bool platformOutputWorks()
+// The factory of the platform's audio output, found once, the first time it is needed;
+// empty when there is none and autoaudiosink would settle for a fake sink.
+const QByteArray& platformOutput()
 {
-    static const bool works = [] {
+    static const QByteArray factoryName = [] {
+        QByteArray found;
         GstPtr<GstElement> probe = makeElement("autoaudiosink");
-        if (!probe) return false;
-        bool real = false;
+        if (!probe) return found;
         if (gst_element_set_state(probe.get(), GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS) {
-            // When no output opens, autoaudiosink settles for a fake sink of its own.
             std::unique_ptr<GObject, GObjectUnref> child(
                 gst_child_proxy_get_child_by_index(GST_CHILD_PROXY(probe.get()), 0));
             if (child && GST_IS_ELEMENT(child.get())) {
                 GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(child.get()));
                 const gchar* name =
                     factory ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : "";
-                real = g_strcmp0(name, "fakesink") != 0 && g_strcmp0(name, "fakeaudiosink") != 0;
+                if (g_strcmp0(name, "fakesink") != 0 && g_strcmp0(name, "fakeaudiosink") != 0)
+                    found = name;
             }
         }
         gst_element_set_state(probe.get(), GST_STATE_NULL);
-        return real;
+        return found;
     }();
-    return works;
+    return factoryName;
 }
 
 GstPtr<GstElement> playerSink()
@@ -193,7 +194,14 @@ GstPtr<GstElement> playerSink()
         break;
     }
     // Without an audio output the game keeps its pacing through a clocked silent sink.
-    return platformOutputWorks() ? makeElement("autoaudiosink") : silentSink(true);
+    if (platformOutput().isEmpty()) return silentSink(true);
+    // The sink autoaudiosink chose, made directly: no new search for every file. A short
+    // buffer lets the end of an effect arrive when it is heard, not a second later.
+    GstPtr<GstElement> sink = makeElement(platformOutput().constData());
+    if (sink && g_object_class_find_property(G_OBJECT_GET_CLASS(sink.get()), "buffer-time"))
+        g_object_set(sink.get(), "buffer-time", gint64(60000), "latency-time", gint64(10000),
+                     nullptr);
+    return sink;
 }
 
 // Builds a playbin for `path` and brings it to PAUSED: a file that prerolls is

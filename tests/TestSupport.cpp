@@ -9,19 +9,23 @@
 #include <QTemporaryDir>
 #include <gst/gst.h>
 
-namespace TestSupport {
+namespace TestSupport
+{
 
-namespace {
+namespace
+{
 void putVarLen(QByteArray& out, quint32 v)
 {
     QByteArray bytes;
     bytes.prepend(char(v & 0x7F));
-    while (v >>= 7) bytes.prepend(char((v & 0x7F) | 0x80));
+    while (v >>= 7)
+        bytes.prepend(char((v & 0x7F) | 0x80));
     out += bytes;
 }
 void putBE(QByteArray& out, quint32 v, int n)
 {
-    for (int i = n - 1; i >= 0; --i) out += char((v >> (8 * i)) & 0xFF);
+    for (int i = n - 1; i >= 0; --i)
+        out += char((v >> (8 * i)) & 0xFF);
 }
 } // namespace
 
@@ -73,8 +77,8 @@ QByteArray MakeMp3(double seconds)
     }
     gst_element_set_state(pipeline, GST_STATE_PLAYING);
     GstBus* bus = gst_element_get_bus(pipeline);
-    GstMessage* msg = gst_bus_timed_pop_filtered(bus, 10 * GST_SECOND,
-                                                 GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    GstMessage* msg = gst_bus_timed_pop_filtered(
+        bus, 10 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
     if (msg) gst_message_unref(msg);
     gst_object_unref(bus);
     gst_element_set_state(pipeline, GST_STATE_NULL);
@@ -97,7 +101,8 @@ QByteArray MakePlainBank(int perLevel)
         if (l > 1) text += u'^';
         for (int q = 0; q < perLevel; ++q) {
             text += QStringLiteral("Вопрос %1.%2").arg(l).arg(q);
-            for (int i = 1; i <= 4; ++i) text += QStringLiteral("|Ответ %1.%2.%3").arg(l).arg(q).arg(i);
+            for (int i = 1; i <= 4; ++i)
+                text += QStringLiteral("|Ответ %1.%2.%3").arg(l).arg(q).arg(i);
             text += QStringLiteral("|%1\\").arg(q % 4 + 1);
         }
     }
@@ -142,7 +147,8 @@ QString MakeGameFolder(const QString& folder, const GameFolderOptions& o)
 #include <QPushButton>
 #include <QTextEdit>
 
-namespace TestSupport {
+namespace TestSupport
+{
 
 DialogCloser::DialogCloser(QWidget* mainWindow) : main_(mainWindow)
 {
@@ -163,9 +169,12 @@ void DialogCloser::poll()
                   [](QPushButton* a, QPushButton* b) { return a->x() < b->x(); });
         Seen s;
         s.title = w->windowTitle();
-        if (auto* t = w->findChild<QPlainTextEdit*>()) s.text = t->toPlainText();
-        else if (auto* t2 = w->findChild<QTextEdit*>()) s.text = t2->toPlainText();
-        for (QPushButton* b : buttons) s.buttons << b->text();
+        if (auto* t = w->findChild<QPlainTextEdit*>())
+            s.text = t->toPlainText();
+        else if (auto* t2 = w->findChild<QTextEdit*>())
+            s.text = t2->toPlainText();
+        for (QPushButton* b : buttons)
+            s.buttons << b->text();
         if (seen.isEmpty() || seen.last().title != s.title || seen.last().text != s.text) seen << s;
         buttons.first()->click();
         return;

@@ -4,7 +4,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace TestSupport {
+namespace TestSupport
+{
 
 // A Standard MIDI File with one note held for `seconds`, then `restSeconds` of
 // silence before the end of the track.
@@ -36,15 +37,17 @@ QString MakeGameFolder(const QString& folder, const GameFolderOptions& options =
 #include <QObject>
 #include <QTimer>
 
-namespace TestSupport {
+namespace TestSupport
+{
 
 // Answers the program's dialogs while a test waits inside them: every 50 ms it
 // clicks the first visible button of any other visible top-level window and
 // records what that window showed. Clicks during a dialog's pause are lost, so
 // it keeps clicking until the window is gone.
-class DialogCloser : public QObject {
+class DialogCloser : public QObject
+{
     Q_OBJECT
-public:
+  public:
     struct Seen {
         QString title;
         QString text;
@@ -54,7 +57,7 @@ public:
     QList<Seen> seen;
     bool enabled = true;
 
-private:
+  private:
     void poll();
     QWidget* main_;
     QTimer timer_;

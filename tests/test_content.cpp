@@ -17,16 +17,22 @@
 
 using namespace TestSupport;
 
-namespace {
-QByteArray cp(const QString& s) { return Cp1251::encode(s); }
+namespace
+{
+QByteArray cp(const QString& s)
+{
+    return Cp1251::encode(s);
+}
 
 // The loader's clean-up done literally, step by step, on strings.
 QByteArray literalPlain(const QString& path)
 {
     QString text = DecodeText(ReadTextFile(path));
     qsizetype a = 0, b = text.size();
-    while (a < b && text[a] == u' ') ++a;
-    while (b > a && text[b - 1] == u' ') --b;
+    while (a < b && text[a] == u' ')
+        ++a;
+    while (b > a && text[b - 1] == u' ')
+        --b;
     text = text.mid(a, b - a);
     text.remove(u'\r');
     text.remove(u'\n');
@@ -41,13 +47,15 @@ Bank::QuestionTable loaded(const QByteArray& plain)
 }
 } // namespace
 
-class TestContent : public QObject {
+class TestContent : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void codePageRoundTripsEveryByte()
     {
         QByteArray all(256, Qt::Uninitialized);
-        for (int i = 0; i < 256; ++i) all[i] = char(i);
+        for (int i = 0; i < 256; ++i)
+            all[i] = char(i);
         const QString text = Cp1251::decode(all);
         QCOMPARE(text.size(), 256);
         bool ok = false;
@@ -73,7 +81,8 @@ private slots:
         QCOMPARE(DecodeText(QStringLiteral("\r\n\t")), QStringLiteral("\t\n\r"));
         // Its own inverse over every byte value.
         QByteArray all(256, Qt::Uninitialized);
-        for (int i = 0; i < 256; ++i) all[i] = char(255 - i);
+        for (int i = 0; i < 256; ++i)
+            all[i] = char(255 - i);
         const QString text = Cp1251::decode(all);
         QCOMPARE(DecodeText(DecodeText(text)), text);
         QByteArray bytes = all;
@@ -104,11 +113,13 @@ private slots:
         QTemporaryDir dir;
         const QString p = dir.filePath("q.qvr");
         QRandomGenerator rng(7);
-        const char pool[] = {'\x90', '\x90', '\r', '\n', 'A', '\xCC', '\x20', '\x01', '\xEC', '\xCE'};
+        const char pool[] = {'\x90', '\x90', '\r',   '\n',   'A',
+                             '\xCC', '\x20', '\x01', '\xEC', '\xCE'};
         for (int round = 0; round < 400; ++round) {
             QByteArray file;
             const int n = int(rng.bounded(12));
-            for (int i = 0; i < n; ++i) file += pool[rng.bounded(int(sizeof pool))];
+            for (int i = 0; i < n; ++i)
+                file += pool[rng.bounded(int(sizeof pool))];
             QVERIFY(WriteFile(p, file));
             QCOMPARE(Bank::PlainTextFromFile(file), literalPlain(p));
         }
@@ -119,7 +130,8 @@ private slots:
         const auto t = loaded(cp(QStringLiteral("Q|a1|a2|a3|a4|2")));
         QCOMPARE(t.count(0), qint16(0));
         const QStringList expected{"Q", "a1", "a2", "a3", "a4", "2"};
-        for (int f = 0; f < 6; ++f) QCOMPARE(t(0, f, 0), expected[f]);
+        for (int f = 0; f < 6; ++f)
+            QCOMPARE(t(0, f, 0), expected[f]);
         QCOMPARE(t(0, 6, 0), QString());
         for (int l = 1; l < 16; ++l) {
             QCOMPARE(t.count(l), qint16(0));
@@ -138,7 +150,8 @@ private slots:
         QCOMPARE(t(0, 0, 1), QStringLiteral("q2"));
         QCOMPARE(t(0, 0, 2), QString());
         const auto empty = loaded("^^");
-        for (int l = 0; l < 3; ++l) QCOMPARE(empty.count(l), qint16(-1));
+        for (int l = 0; l < 3; ++l)
+            QCOMPARE(empty.count(l), qint16(-1));
         QCOMPARE(empty.count(3), qint16(0));
         // Adjacent separators keep an empty piece between them.
         const auto gap = loaded(cp(QStringLiteral("q1|a|b|c|d|1\\\\q3|a|b|c|d|3\\")));
@@ -164,7 +177,8 @@ private slots:
         // Blanks at the start of the plain text stay in the first question.
         const QByteArray lead = "  Q|a|b|c|d|1\\";
         WriteFile(p, MakeBankFile(lead, 5));
-        QCOMPARE(loaded(Bank::PlainTextFromFile(*ReadFileBytes(p)))(0, 0, 0), QStringLiteral("  Q"));
+        QCOMPARE(loaded(Bank::PlainTextFromFile(*ReadFileBytes(p)))(0, 0, 0),
+                 QStringLiteral("  Q"));
         // A control character other than CR or LF ends up in its field; "(" survives.
         const QByteArray odd = cp(QStringLiteral("Вопрос (\x01)|a|b|c|d|1\\"));
         WriteFile(p, MakeBankFile(odd, 3));
@@ -175,7 +189,8 @@ private slots:
     void boundsOfTheTableAreNeverPassed()
     {
         QByteArray many;
-        for (int l = 0; l < 20; ++l) many += (l ? "^" : "") + QByteArray("q|a|b|c|d|1|6|7|8|9\\");
+        for (int l = 0; l < 20; ++l)
+            many += (l ? "^" : "") + QByteArray("q|a|b|c|d|1|6|7|8|9\\");
         const auto t = loaded(many);
         QCOMPARE(t(15, 0, 0), QStringLiteral("q"));
         QCOMPARE(t(15, 6, 0), QStringLiteral("6"));
@@ -183,7 +198,8 @@ private slots:
         QCOMPARE(t(0, 0, 1), QString());
 
         QByteArray big;
-        for (int q = 0; q < 40000; ++q) big += "q|a|b|c|d|1\\";
+        for (int q = 0; q < 40000; ++q)
+            big += "q|a|b|c|d|1\\";
         const auto b = loaded(big);
         QCOMPARE(b.count(0), qint16(32767));
         QCOMPARE(int(b.playable(0).size()), 32768);
@@ -194,10 +210,37 @@ private slots:
         QRandomGenerator rng(11);
         for (int round = 0; round < 50; ++round) {
             QByteArray junk(int(rng.bounded(5000)), Qt::Uninitialized);
-            for (auto& c : junk) c = char(rng.bounded(256));
+            for (auto& c : junk)
+                c = char(rng.bounded(256));
             const auto j = loaded(Bank::PlainTextFromFile(junk));
-            for (int l = 0; l < 16; ++l) QVERIFY(j.count(l) >= -1);
+            for (int l = 0; l < 16; ++l)
+                QVERIFY(j.count(l) >= -1);
         }
+    }
+
+    void hugeBankStaysInBounds()
+    {
+        // About 200 MB: 20 levels of 40 000 questions with 10 fields each.
+        const QByteArray question = QByteArray("Q|a|b|c|d|1|6|7|8|") + QByteArray(220, 'x') + '\\';
+        QByteArray level;
+        for (int q = 0; q < 40000; ++q)
+            level += question;
+        QByteArray plain;
+        plain.reserve(20 * level.size() + 20);
+        for (int l = 0; l < 20; ++l)
+            plain += (l ? "^" : "") + level;
+        QVERIFY(plain.size() > 190'000'000);
+        int yields = 0;
+        Bank::QuestionTable t;
+        t.load(Bank::PlainTextFromFile(Bank::ScrambleBank(plain)), [&] { ++yields; });
+        QVERIFY(yields > 0);
+        for (int l = 0; l < 16; ++l) {
+            QCOMPARE(t.count(l), qint16(32767));
+            QCOMPARE(int(t.playable(l).size()), 32768);
+        }
+        QCOMPARE(t(15, 6, 32767), QStringLiteral("6"));
+        QCOMPARE(t(15, 0, 32768), QString());
+        QVERIFY(t.memoryUsage() < std::size_t(plain.size()) * 2);
     }
 
     void answerNumberReadsLikeTheGame()
@@ -218,16 +261,18 @@ private slots:
     {
         // Question 1 has no right answer, question 3 no text: neither is ever drawn;
         // the last question of the level is.
-        const auto t = loaded(cp(QStringLiteral(
-            "q0|a|b|c|d|1\\q1|a|b|c|d|7\\q2|a|b|c|d|2\\|a|b|c|d|3\\q4|a|b|c|d|4")));
+        const auto t = loaded(cp(
+            QStringLiteral("q0|a|b|c|d|1\\q1|a|b|c|d|7\\q2|a|b|c|d|2\\|a|b|c|d|3\\q4|a|b|c|d|4")));
         QCOMPARE(t.playable(0), (std::vector<int>{0, 2, 4}));
         QCOMPARE(t.draw(0, 0.0f), 0);
         QCOMPARE(t.draw(0, std::nextafter(1.0f, 0.0f)), 4);
         std::array<int, 5> hits{};
         Randomize(5);
-        for (int i = 0; i < 30000; ++i) ++hits[std::size_t(t.draw(0, Rnd()))];
+        for (int i = 0; i < 30000; ++i)
+            ++hits[std::size_t(t.draw(0, Rnd()))];
         QCOMPARE(hits[1] + hits[3], 0);
-        for (int q : {0, 2, 4}) QVERIFY2(hits[q] > 9500 && hits[q] < 10500, qPrintable(QString::number(hits[q])));
+        for (int q : {0, 2, 4})
+            QVERIFY2(hits[q] > 9500 && hits[q] < 10500, qPrintable(QString::number(hits[q])));
         QCOMPARE(t.draw(1, 0.5f), -1);
     }
 
@@ -259,8 +304,8 @@ private slots:
     {
         LoadingData::BuildPrizes();
         LoadingData::BuildLevelNames();
-        const std::array<qint32, 17> prizes{0,     125,    250,    500,    1000,    2000,
-                                            4000,  8000,   16000,  32000,  64000,   125000,
+        const std::array<qint32, 17> prizes{0,      125,    250,     500,     1000,  2000,
+                                            4000,   8000,   16000,   32000,   64000, 125000,
                                             250000, 500000, 1000000, 2000000, 0};
         QCOMPARE(Prizes, prizes);
         QCOMPARE(LevelNames[0] + LevelNames[1], QStringLiteral("Вопрос первый:"));
@@ -296,9 +341,10 @@ private slots:
 
     void sourceRoundTripsByteForByte()
     {
-        const QByteArray source = QStringLiteral("[1]\nВопрос «один»?|да|нет|может|никогда|1\n"
-                                                 "Второй (с ё)?|a|b|c|d|4|заметка\n\n[2]\n\n[3]\nТретий|1|2|3|4|2\n")
-                                      .toUtf8();
+        const QByteArray source =
+            QStringLiteral("[1]\nВопрос «один»?|да|нет|может|никогда|1\n"
+                           "Второй (с ё)?|a|b|c|d|4|заметка\n\n[2]\n\n[3]\nТретий|1|2|3|4|2\n")
+                .toUtf8();
         const auto r = BankSource::Compile({{"a.txt", source}});
         QVERIFY(r.errors.isEmpty());
         QCOMPARE(BankSource::Dump(r.plain), source);
@@ -307,7 +353,8 @@ private slots:
         QCOMPARE(t.count(1), qint16(-1));
         QCOMPARE(t(0, 6, 1), QStringLiteral("заметка"));
         // Two sources read as one.
-        const auto two = BankSource::Compile({{"a", "[1]\nq|a|b|c|d|1\n"}, {"b", "[2]\nr|a|b|c|d|2\r\n"}});
+        const auto two =
+            BankSource::Compile({{"a", "[1]\nq|a|b|c|d|1\n"}, {"b", "[2]\nr|a|b|c|d|2\r\n"}});
         QVERIFY(two.errors.isEmpty());
         QCOMPARE(two.plain, QByteArray("q|a|b|c|d|1\\^r|a|b|c|d|2\\"));
     }
@@ -326,7 +373,8 @@ private slots:
 
     void folderAndRandom()
     {
-        QCOMPARE(WithTrailingSeparator("/games/quorvel"), QDir::toNativeSeparators("/games/quorvel/"));
+        QCOMPARE(WithTrailingSeparator("/games/quorvel"),
+                 QDir::toNativeSeparators("/games/quorvel/"));
         QCOMPARE(WithTrailingSeparator("/"), QDir::toNativeSeparators("/"));
         QVERIFY(AppFolderPath().endsWith(QDir::separator()));
 
@@ -335,9 +383,11 @@ private slots:
         QCOMPARE(SeedFromTime(QTime(12, 0, 0, 15)), 4320001u);
         Randomize(4321);
         std::vector<float> a(100), b(100);
-        for (float& x : a) x = Rnd();
+        for (float& x : a)
+            x = Rnd();
         Randomize(4321);
-        for (float& x : b) x = Rnd();
+        for (float& x : b)
+            x = Rnd();
         QCOMPARE(a, b);
         float top = 0;
         for (int i = 0; i < 200000; ++i) {

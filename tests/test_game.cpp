@@ -18,11 +18,13 @@
 
 using namespace TestSupport;
 
-namespace {
+namespace
+{
 const QColor kGreen(0, 255, 0), kBlue(0, 191, 255), kOrange(255, 127, 0), kViolet(224, 32, 255);
 }
 
-class TestGame : public QObject {
+class TestGame : public QObject
+{
     Q_OBJECT
 
     QTemporaryDir dir;
@@ -52,7 +54,7 @@ class TestGame : public QObject {
         }
     }
 
-private slots:
+  private slots:
     void initTestCase()
     {
         SetAudioOutput(AudioOutput::ClockedSilent);
@@ -63,7 +65,8 @@ private slots:
         SetEndProgramHandler([this] { ++ended; });
         StartupOptions s;
         s.gameFolder = dir.path();
-        s.instanceKey = QStringLiteral("Quorvel.TestGame.%1").arg(QCoreApplication::applicationPid());
+        s.instanceKey =
+            QStringLiteral("Quorvel.TestGame.%1").arg(QCoreApplication::applicationPid());
         QVERIFY(Main(s));
         f = MainWindow();
         QVERIFY(f);
@@ -109,7 +112,8 @@ private slots:
             QVERIFY(f->ButtKey[k]->isVisible());
             const int field = f->CurrentQuestion[k + 1];
             fields.insert(field);
-            QCOMPARE(f->ButtKey[k]->text(), QString(QChar(u'A' + k)) + ": " + Questions(0, field, q));
+            QCOMPARE(f->ButtKey[k]->text(),
+                     QString(QChar(u'A' + k)) + ": " + Questions(0, field, q));
         }
         QCOMPARE(fields.size(), 4);
         const int c = Bank::AnswerNumber(Questions(0, 5, q));
@@ -121,7 +125,8 @@ private slots:
     {
         newGame();
         const int pick = right();
-        const QString answerText = Questions(0, f->CurrentQuestion[pick + 1], f->CurrentQuestion[0]);
+        const QString answerText =
+            Questions(0, f->CurrentQuestion[pick + 1], f->CurrentQuestion[0]);
         bool checked = false;
         QTimer during; // dies with the test, so a late shot cannot touch its locals
         during.setSingleShot(true);
@@ -156,8 +161,9 @@ private slots:
         newGame();
         for (int level = 1; level <= 15; ++level) {
             QCOMPARE(f->Level, qint16(level));
-            QCOMPARE(f->Infol->text(), LevelNames[0] + LevelNames[level] + QStringLiteral(" и на кону ") +
-                                           QString::number(Prizes[level]) + QStringLiteral(" рублей."));
+            QCOMPARE(f->Infol->text(),
+                     LevelNames[0] + LevelNames[level] + QStringLiteral(" и на кону ") +
+                         QString::number(Prizes[level]) + QStringLiteral(" рублей."));
             answer(right());
             if (level == 5 || level == 10) {
                 // The guaranteed sum is announced and the next question follows at once.
@@ -166,7 +172,8 @@ private slots:
                 continue;
             }
             if (level == 15) break;
-            QCOMPARE(f->Infot->toPlainText(), QStringLiteral("Вы выграли %1 рублей!").arg(Prizes[level]));
+            QCOMPARE(f->Infot->toPlainText(),
+                     QStringLiteral("Вы выграли %1 рублей!").arg(Prizes[level]));
             QCOMPARE(CurrentTrack, level / 5 + 4);
             QVERIFY(f->ButtOK->isVisible());
             QTest::keyClick(f->ButtOK, Qt::Key_Return);
@@ -190,11 +197,13 @@ private slots:
         QTest::addColumn<QString>("heading");
         QTest::addColumn<QString>("text");
         const QString nothing = QStringLiteral("Вы уходите ни с чем.");
-        const QString t1 = QStringLiteral("Вы проиграли, но не расстраивайтесь. Можно же начать сначала!");
+        const QString t1 =
+            QStringLiteral("Вы проиграли, но не расстраивайтесь. Можно же начать сначала!");
         const QString s2000 = QStringLiteral("Вы выграли 2000 рублей.");
         const QString t2 = QStringLiteral("Этого, разумеется, мало. Но можно же начать сначала!");
         const QString s64000 = QStringLiteral("Вы выграли 64000 рублей.");
-        const QString t3 = QStringLiteral("Хоть что-то. Можно и отпразновать, а потом начать сначала.");
+        const QString t3 =
+            QStringLiteral("Хоть что-то. Можно и отпразновать, а потом начать сначала.");
         QTest::newRow("1") << 1 << nothing << t1;
         QTest::newRow("5") << 5 << nothing << t1;
         QTest::newRow("6") << 6 << s2000 << t2;
@@ -236,13 +245,15 @@ private slots:
         key(Qt::Key_F3);
         QVERIFY(!f->MnuFivty->isEnabled());
         int hidden = 0;
-        for (int k = 0; k < 4; ++k) hidden += f->ButtKey[k]->isHidden();
+        for (int k = 0; k < 4; ++k)
+            hidden += f->ButtKey[k]->isHidden();
         QCOMPARE(hidden, 2);
         QVERIFY(!f->ButtKey[right()]->isHidden());
         QCOMPARE(CurrentTrack, 4);
         // A removed answer cannot be chosen from the menu or focused with Alt.
         int gone = 0;
-        while (!f->ButtKey[gone]->isHidden()) ++gone;
+        while (!f->ButtKey[gone]->isHidden())
+            ++gone;
         const QString heading = f->Infol->text();
         f->MnuBut[gone]->trigger();
         QCOMPARE(f->Infol->text(), heading);
@@ -251,7 +262,8 @@ private slots:
         // The next question shows all four again; the lifeline stays used.
         answer(right());
         QTest::mouseClick(f->ButtOK, Qt::LeftButton);
-        for (int k = 0; k < 4; ++k) QVERIFY(f->ButtKey[k]->isVisible());
+        for (int k = 0; k < 4; ++k)
+            QVERIFY(f->ButtKey[k]->isVisible());
         QVERIFY(!f->MnuFivty->isEnabled());
     }
 
@@ -276,8 +288,8 @@ private slots:
         QVERIFY(!f->MnuMasters->isEnabled());
         QCOMPARE(closer->seen.size(), 1);
         QCOMPARE(closer->seen[0].title, QStringLiteral("Заключение магистров таково:"));
-        static const QRegularExpression verdict(
-            QStringLiteral("^Мы считаем, что правильный ответ ([A-D])\\.\r?\nВероятность: (\\d+)%\\.$"));
+        static const QRegularExpression verdict(QStringLiteral(
+            "^Мы считаем, что правильный ответ ([A-D])\\.\r?\nВероятность: (\\d+)%\\.$"));
         const auto v = verdict.match(closer->seen[0].text);
         QVERIFY2(v.hasMatch(), qPrintable(closer->seen[0].text));
         QCOMPARE(v.captured(1), QString(QChar(u'A' + right())));
@@ -288,8 +300,10 @@ private slots:
         key(Qt::Key_F3);
         newGame();
         QCOMPARE(f->Level, qint16(1));
-        QVERIFY(f->MnuFivty->isEnabled() && f->MnuMasters->isEnabled() && f->MnuReferendum->isEnabled());
-        for (int k = 0; k < 4; ++k) QVERIFY(f->ButtKey[k]->isVisible());
+        QVERIFY(f->MnuFivty->isEnabled() && f->MnuMasters->isEnabled() &&
+                f->MnuReferendum->isEnabled());
+        for (int k = 0; k < 4; ++k)
+            QVERIFY(f->ButtKey[k]->isVisible());
     }
 
     void lifelineInTheContinueState()
@@ -365,7 +379,8 @@ private slots:
         }
         QCOMPARE(int(orders.size()), 24);
         double chi = 0;
-        for (const auto& [order, n] : orders) chi += (n - 400.0) * (n - 400.0) / 400.0;
+        for (const auto& [order, n] : orders)
+            chi += (n - 400.0) * (n - 400.0) / 400.0;
         QVERIFY2(chi < 49.7, qPrintable(QString::number(chi))); // 99.9 % point, 23 degrees
     }
 
@@ -382,7 +397,8 @@ private slots:
             ++pairs[{gone[0], gone[1]}];
         }
         QCOMPARE(int(pairs.size()), 3);
-        for (const auto& [p, n] : pairs) QVERIFY2(n > 1850 && n < 2150, qPrintable(QString::number(n)));
+        for (const auto& [p, n] : pairs)
+            QVERIFY2(n > 1850 && n < 2150, qPrintable(QString::number(n)));
 
         for (qint16 level : {1, 5, 10, 15}) {
             int low = 1000, high = 0, lowP = 1000, highP = 0;
@@ -419,7 +435,8 @@ private slots:
         during.setSingleShot(true);
         connect(&during, &QTimer::timeout, this, [&] {
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (w->isVisible() && w->windowTitle() == QStringLiteral("Закрываюсь")) sawBye = true;
+                if (w->isVisible() && w->windowTitle() == QStringLiteral("Закрываюсь"))
+                    sawBye = true;
         });
         during.start(0);
         f->close();

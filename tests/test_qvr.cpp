@@ -7,7 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
+namespace
+{
 struct Run {
     int code;
     QByteArray out, err;
@@ -25,7 +26,8 @@ QByteArray handBank()
     QByteArray s;
     for (int l = 1; l <= 15; ++l) {
         if (l > 1) s += "\n";
-        s += QStringLiteral("[%1]\nСколько будет %1 + %1?|%2|%3|%4|%5|1\nЁлка (зимой)?|да|нет|иногда|никогда|%6\n")
+        s += QStringLiteral("[%1]\nСколько будет %1 + %1?|%2|%3|%4|%5|1\nЁлка "
+                            "(зимой)?|да|нет|иногда|никогда|%6\n")
                  .arg(l)
                  .arg(2 * l)
                  .arg(2 * l + 1)
@@ -38,9 +40,10 @@ QByteArray handBank()
 }
 } // namespace
 
-class TestQvr : public QObject {
+class TestQvr : public QObject
+{
     Q_OBJECT
-private slots:
+  private slots:
     void buildDumpCheckRoundTrip()
     {
         QTemporaryDir dir;
@@ -64,7 +67,8 @@ private slots:
         QTemporaryDir dir;
         const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
         QByteArray s = handBank();
-        s.replace(QStringLiteral("|1\nЁлка").toUtf8(), QStringLiteral("|5\nЁлка").toUtf8()); // bad field 5
+        s.replace(QStringLiteral("|1\nЁлка").toUtf8(),
+                  QStringLiteral("|5\nЁлка").toUtf8());                 // bad field 5
         s.replace(QStringLiteral("иногда").toUtf8(), QByteArray("да")); // equal answers
         QVERIFY(TestSupport::WriteFile(src, s));
         QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
@@ -91,7 +95,8 @@ private slots:
         QCOMPARE(qvr({"build", src}).code, 2);
         // Random bytes: a clear verdict, no crash.
         QByteArray junk(100000, Qt::Uninitialized);
-        for (int i = 0; i < junk.size(); ++i) junk[i] = char((i * 7919) % 251);
+        for (int i = 0; i < junk.size(); ++i)
+            junk[i] = char((i * 7919) % 251);
         QVERIFY(TestSupport::WriteFile(bank, junk));
         QCOMPARE(qvr({"check", bank}).code, 1);
         QCOMPARE(qvr({"dump", bank}).code, 0);
@@ -99,7 +104,8 @@ private slots:
 
     void secondInstanceIsRefusedWithoutFiles()
     {
-        const QString key = QStringLiteral("Quorvel.Test.%1").arg(QCoreApplication::applicationPid());
+        const QString key =
+            QStringLiteral("Quorvel.Test.%1").arg(QCoreApplication::applicationPid());
         const QStringList before = QDir::temp().entryList(QDir::System | QDir::Files);
         {
             SingleInstance first(key);

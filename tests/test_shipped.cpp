@@ -8,23 +8,32 @@
 #include <QProcess>
 #include <QtTest>
 
-namespace {
-QString gameDir() { return qEnvironmentVariable("QUORVEL_GAME_DIR"); }
-QString tool(const char* name) { return qEnvironmentVariable("QUORVEL_TOOLS_DIR") + "/" + name; }
+namespace
+{
+QString gameDir()
+{
+    return qEnvironmentVariable("QUORVEL_GAME_DIR");
+}
+QString tool(const char* name)
+{
+    return qEnvironmentVariable("QUORVEL_TOOLS_DIR") + "/" + name;
+}
 
 QString normalised(QString s)
 {
     s = s.toLower().replace(u'ё', u'е');
-    s.remove(QRegularExpression(QStringLiteral("[^\\w]"), QRegularExpression::UseUnicodePropertiesOption));
+    s.remove(QRegularExpression(QStringLiteral("[^\\w]"),
+                                QRegularExpression::UseUnicodePropertiesOption));
     return s;
 }
 } // namespace
 
-class TestShipped : public QObject {
+class TestShipped : public QObject
+{
     Q_OBJECT
     Bank::QuestionTable bank;
 
-private slots:
+  private slots:
     void initTestCase()
     {
         const auto bytes = ReadFileBytes(gameDir() + "/questions.qvr");
@@ -63,7 +72,8 @@ private slots:
                 if (seen.contains(key)) repeats << seen[key] + " = " + where + ": " + text;
                 seen.insert(key, where);
                 QVERIFY2(text.size() <= 150, qPrintable(text));
-                for (int a = 1; a <= 4; ++a) QVERIFY2(bank(level, a, q).size() <= 30, qPrintable(bank(level, a, q)));
+                for (int a = 1; a <= 4; ++a)
+                    QVERIFY2(bank(level, a, q).size() <= 30, qPrintable(bank(level, a, q)));
             }
         QVERIFY2(repeats.isEmpty(), qPrintable(repeats.join('\n')));
     }
@@ -73,10 +83,12 @@ private slots:
         QTest::addColumn<int>("file");
         QTest::addColumn<double>("low");
         QTest::addColumn<double>("high");
-        const struct { int file; double low, high; } table[] = {
-            {1, 3, 4},   {2, 2, 3},   {3, 2, 3},   {4, 3, 4},   {5, 30, 60},  {6, 30, 60},
-            {7, 30, 60}, {8, 40, 80}, {9, 3, 4},   {10, 1, 2},  {11, 3, 4},   {12, 6, 8},
-            {13, 30, 60}, {15, 2, 3}, {16, 0.7, 1.3}};
+        const struct {
+            int file;
+            double low, high;
+        } table[] = {{1, 3, 4},   {2, 2, 3},   {3, 2, 3},    {4, 3, 4},  {5, 30, 60},
+                     {6, 30, 60}, {7, 30, 60}, {8, 40, 80},  {9, 3, 4},  {10, 1, 2},
+                     {11, 3, 4},  {12, 6, 8},  {13, 30, 60}, {15, 2, 3}, {16, 0.7, 1.3}};
         for (const auto& row : table)
             QTest::addRow("%d.mid", row.file) << row.file << row.low << row.high;
     }
@@ -86,7 +98,8 @@ private slots:
         QFETCH(double, low);
         QFETCH(double, high);
         QProcess p;
-        p.start(tool("midigen"), {"--length", QStringLiteral("%1/sounds/%2.mid").arg(gameDir()).arg(file)});
+        p.start(tool("midigen"),
+                {"--length", QStringLiteral("%1/sounds/%2.mid").arg(gameDir()).arg(file)});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);
         const double seconds = p.readAllStandardOutput().trimmed().toDouble();
@@ -110,7 +123,8 @@ private slots:
         QCOMPARE(bytes.count('\r'), bytes.count("\r\n"));
         QVERIFY(!bytes.startsWith("\xEF\xBB\xBF"));
         const QString text = ReadTextFile(gameDir() + "/ReadMe.txt");
-        for (const char* must : {"F1", "F12", "Alt+A", "50 на 50", "Референдум", "Магистры", "qvr", "2 000 000", "64 000"})
+        for (const char* must : {"F1", "F12", "Alt+A", "50 на 50", "Референдум", "Магистры", "qvr",
+                                 "2 000 000", "64 000"})
             QVERIFY2(text.contains(QString::fromUtf8(must)), must);
     }
 };

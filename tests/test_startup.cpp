@@ -13,15 +13,19 @@
 
 using namespace TestSupport;
 
-class TestStartup : public QObject {
+class TestStartup : public QObject
+{
     Q_OBJECT
     int ended = 0;
     QString key(const char* what) const
     {
-        return QStringLiteral("Quorvel.TestStartup.%1.%2").arg(QCoreApplication::applicationPid()).arg(what);
+        return QStringLiteral("Quorvel.TestStartup.%1.%2")
+            .arg(QCoreApplication::applicationPid())
+            .arg(what);
     }
     // Runs Main on `folder` while the closer answers its dialogs.
-    bool start(const QString& folder, const QString& instanceKey, DialogCloser::Seen* report = nullptr)
+    bool start(const QString& folder, const QString& instanceKey,
+               DialogCloser::Seen* report = nullptr)
     {
         DialogCloser closer(nullptr);
         StartupOptions o;
@@ -32,7 +36,7 @@ class TestStartup : public QObject {
         return up;
     }
 
-private slots:
+  private slots:
     void initTestCase()
     {
         SetAudioOutput(AudioOutput::ClockedSilent);
@@ -71,7 +75,8 @@ private slots:
         QVERIFY(!start(dir.path(), key("second"), &seen));
         QCOMPARE(ended, 1);
         QCOMPARE(seen.title, QStringLiteral("Ошибка пользователя."));
-        QCOMPARE(seen.text, QStringLiteral("Ты чо делаешь?\nКворвел уже запущен.\nИшь, жадный какой!"));
+        QCOMPARE(seen.text,
+                 QStringLiteral("Ты чо делаешь?\nКворвел уже запущен.\nИшь, жадный какой!"));
         QCOMPARE(seen.buttons, QStringList{QStringLiteral("Закрыть")});
         QCOMPARE(CurrentTrack, -5); // nothing was played
         QVERIFY(!MainWindow()->Infol->isVisible());
@@ -85,8 +90,10 @@ private slots:
         QTest::newRow("empty") << QByteArray("") << QStringLiteral("Повреждён файл:");
         QByteArray fourteen = MakePlainBank(2);
         fourteen.truncate(fourteen.lastIndexOf('^'));
-        QTest::newRow("fourteen levels") << MakeBankFile(fourteen, 40) << QStringLiteral("Повреждён файл:");
-        QTest::newRow("random bytes") << QByteArray(4096, '\x5a') << QStringLiteral("Повреждён файл:");
+        QTest::newRow("fourteen levels")
+            << MakeBankFile(fourteen, 40) << QStringLiteral("Повреждён файл:");
+        QTest::newRow("random bytes")
+            << QByteArray(4096, '\x5a') << QStringLiteral("Повреждён файл:");
     }
     void missingOrDamagedBankIsReported()
     {
@@ -115,7 +122,8 @@ private slots:
         QVERIFY(!start(dir.path(), key("sound"), &seen));
         QCOMPARE(ended, 1);
         // The first missing file is named; the later one is never looked at.
-        QCOMPARE(seen.text, QStringLiteral("Отсутствует файл:\n") + folder + "sounds" + QDir::separator() + "9.mid");
+        QCOMPARE(seen.text, QStringLiteral("Отсутствует файл:\n") + folder + "sounds" +
+                                QDir::separator() + "9.mid");
     }
 };
 

@@ -8,7 +8,8 @@
 #include <QSaveFile>
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 int usage()
 {
@@ -19,7 +20,10 @@ int usage()
     return 2;
 }
 
-void err(const QString& text) { std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData()); }
+void err(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
 
 std::optional<QByteArray> readPlain(const QString& path)
 {
@@ -45,7 +49,8 @@ int build(const QStringList& args)
         sources.append({args[i], f.readAll()});
     }
     const BankSource::Result result = BankSource::Compile(sources);
-    for (const QString& e : result.errors) err(e);
+    for (const QString& e : result.errors)
+        err(e);
     if (!result.errors.isEmpty()) return 1;
     QSaveFile out(args[o + 1]);
     if (!out.open(QIODevice::WriteOnly) || out.write(Bank::ScrambleBank(result.plain)) < 0 ||

@@ -26,32 +26,32 @@ gone() { for _ in $(seq 1 100); do xdotool search --name "$1" >/dev/null 2>&1 ||
 
 cd "$GAME_DIR" || exit 1
 ./quorvel & GAME=$!
-wait_for "Загрузка игры" && shot splash
+wait_for "Загрузка игры" && shot splash || true
 wait_for "Кворвел!"; gone "Загрузка игры"; sleep 0.5
 shot greeting
 
 # A second copy is refused.
 ./quorvel & SECOND=$!
 wait_for "Ошибка пользователя." && sleep 0.6 && shot second-instance
-xdotool search --name "Ошибка пользователя." windowactivate --sync key Tab key space 2>/dev/null
+xdotool key Return 2>/dev/null
 sleep 0.5; kill $SECOND 2>/dev/null
 
 key F9 "Кворвел!"; sleep 0.4; shot new-game
 gone "Новая игра!"; sleep 0.3; shot question-1
 key F3 "Кворвел!"; sleep 0.3; shot fifty-announcement
-gone "Подсказка:"; sleep 0.3; shot fifty-result
+gone "Подсказка:"; sleep 0.5; shot fifty-result
 key F2 "Кворвел!"; sleep 0.4; shot referendum-announcement
 wait_for "Результаты референдума"; sleep 0.6; shot referendum-result
-xdotool search --name "Результаты референдума" windowactivate --sync key Tab key space
+xdotool key Return
 gone "Результаты референдума"
 key F4 "Кворвел!"; wait_for "Заключение магистров таково:"; sleep 0.6; shot masters-result
-xdotool search --name "Заключение магистров таково:" windowactivate --sync key Tab key space
+xdotool key Return
 gone "Заключение магистров таково:"; sleep 0.3
 key alt+a "Кворвел!"; sleep 0.2; shot focus-a
 key F5 "Кворвел!"; sleep 0.3; shot answer-accepted
 sleep 3; shot answer-outcome
 key F1 "Кворвел!"; wait_for "О программе"; sleep 0.5; shot help
-xdotool search --name "О программе" windowactivate --sync key Escape
+xdotool key Escape
 gone "О программе"; sleep 0.3
 key F11 "Кворвел!"; sleep 1.5; shot music-off
 key F12 "Кворвел!"; sleep 0.4; shot farewell
@@ -63,7 +63,7 @@ cp -r "$GAME_DIR"/. "$TMP"/ && rm -f "$TMP/ReadMe.txt"
 cd "$TMP" && ./quorvel & GAME=$!
 wait_for "Кворвел!"; gone "Загрузка игры"; sleep 0.5
 key F1 "Кворвел!"; wait_for "Ошибка!"; sleep 0.6; shot missing-help
-xdotool search --name "Ошибка!" windowactivate --sync key Escape
+xdotool key Escape
 sleep 0.3; kill $GAME 2>/dev/null
 rm -rf "$TMP"
 
