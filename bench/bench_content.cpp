@@ -1,4 +1,5 @@
 // Decoding and loading speed of question banks, and the memory they take.
+#include "MaximalBank.h"
 #include "content/CodirText.h"
 #include "content/Cp1251.h"
 #include "content/QuestionBank.h"
@@ -11,26 +12,9 @@
 namespace
 {
 
-// 16 levels x 32 768 questions x 7 fields of about 40 characters.
 QByteArray maximalPlain()
 {
-    static const QByteArray plain = [] {
-        const QByteArray field =
-            Cp1251::encode(QStringLiteral("Поле вопроса, около сорока знаков длины"));
-        QByteArray text;
-        text.reserve(16LL * 32768 * 7 * (field.size() + 1) + 16 * 32768 + 16);
-        for (int l = 0; l < Bank::kLevels; ++l) {
-            if (l) text += '^';
-            for (int q = 0; q < Bank::kQuestions; ++q) {
-                for (int f = 0; f < Bank::kFields; ++f) {
-                    if (f) text += '|';
-                    text += f == 5 ? QByteArray("2") : field;
-                }
-                text += '\\';
-            }
-        }
-        return text;
-    }();
+    static const QByteArray plain = MaximalPlainBank();
     return plain;
 }
 

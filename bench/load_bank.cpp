@@ -1,5 +1,6 @@
 // load_bank make DIR  - writes a maximal questions.qvr (16 x 32 768 x 7 fields of ~40 characters)
 // load_bank load DIR  - loads DIR/questions.qvr as start-up does; prints ms and peak RSS in MB
+#include "MaximalBank.h"
 #include "app/SubMain.h"
 #include "content/Cp1251.h"
 #include "content/LoadingData.h"
@@ -18,19 +19,7 @@ int main(int argc, char** argv)
     if (argc != 3) return 2;
     const QString dir = QString::fromLocal8Bit(argv[2]);
     if (qstrcmp(argv[1], "make") == 0) {
-        const QByteArray field =
-            Cp1251::encode(QStringLiteral("Поле вопроса, около сорока знаков длины"));
-        QByteArray text;
-        for (int l = 0; l < Bank::kLevels; ++l) {
-            if (l) text += '^';
-            for (int q = 0; q < Bank::kQuestions; ++q) {
-                for (int f = 0; f < Bank::kFields; ++f) {
-                    if (f) text += '|';
-                    text += f == 5 ? QByteArray("2") : field;
-                }
-                text += '\\';
-            }
-        }
+        const QByteArray text = MaximalPlainBank();
         QFile out(dir + "/questions.qvr");
         if (!out.open(QIODevice::WriteOnly)) return 1;
         out.write(Bank::ScrambleBank(text));
