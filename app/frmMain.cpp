@@ -179,15 +179,10 @@ void frmMain::buildMenus()
     MnuCom = bar->addMenu(QStringLiteral("&действия"));
     MnuCom->setObjectName(QStringLiteral("MnuCom"));
     MnuAnsw = MnuCom->addMenu(QStringLiteral("&Ответы..."));
-    static const char* const letters[4] = {"A:", "B:", "C:", "D:"};
-    for (int i = 0; i < 4; ++i) {
-        QAction* a = MnuAnsw->addAction(QString::fromLatin1(letters[i]));
-        a->setShortcut(QKeySequence(Qt::Key_F5 + i));
-        connect(a, &QAction::triggered, this, [this, a, i] {
-            if (reachable(a)) MnuBut_Click(i);
-        });
-        MnuBut[i] = a;
-    }
+    MnuBut[0] = add(MnuAnsw, QStringLiteral("A:"), Qt::Key_F5, &frmMain::MnuButa_Click);
+    MnuBut[1] = add(MnuAnsw, QStringLiteral("B:"), Qt::Key_F6, &frmMain::MnuButb_Click);
+    MnuBut[2] = add(MnuAnsw, QStringLiteral("C:"), Qt::Key_F7, &frmMain::MnuButC_Click);
+    MnuBut[3] = add(MnuAnsw, QStringLiteral("D:"), Qt::Key_F8, &frmMain::MnuButd_Click);
     MnuHint = MnuCom->addMenu(QStringLiteral("&помощь"));
     MnuReferendum =
         add(MnuHint, QStringLiteral("Референдум"), Qt::Key_F2, &frmMain::MnuReferendum_Click);

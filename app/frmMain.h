@@ -73,6 +73,10 @@ class frmMain : public QMainWindow
     void ButtKey_Click(int index);
     void ButtOK_Click();
     void MnuBut_Click(int index);
+    void MnuButa_Click() { MnuBut_Click(0); }
+    void MnuButb_Click() { MnuBut_Click(1); }
+    void MnuButC_Click() { MnuBut_Click(2); }
+    void MnuButd_Click() { MnuBut_Click(3); }
     void MnuNewGame_Click();
     void MnuFivty_Click();
     void MnuReferendum_Click();

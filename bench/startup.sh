@@ -4,20 +4,21 @@
 set -eu
 BUILD=$(cd "$1" && pwd)
 RUNS=${2:-15}
+TMPF=$(mktemp)
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 measure() { # platform mode
-    : > /tmp/quorvel-startup.$$
+    : > "$TMPF"
     for _ in $(seq 1 "$RUNS"); do
         t0=$(date +%s%N)
         out=$(QT_QPA_PLATFORM=$1 "$BUILD/bench/startup" "$2" "$BUILD/game" 2>/dev/null)
         t1=$(date +%s%N)
-        echo "$out $(( (t1 - t0) / 1000000 ))" >> /tmp/quorvel-startup.$$
+        echo "$out $(( (t1 - t0) / 1000000 ))" >> "$TMPF"
     done
-    inner=$(cut -d' ' -f1 /tmp/quorvel-startup.$$ | median)
-    whole=$(cut -d' ' -f3 /tmp/quorvel-startup.$$ | median)
-    rss=$(cut -d' ' -f2 /tmp/quorvel-startup.$$ | sort -n | tail -1)
+    inner=$(cut -d' ' -f1 "$TMPF" | median)
+    whole=$(cut -d' ' -f3 "$TMPF" | median)
+    rss=$(cut -d' ' -f2 "$TMPF" | sort -n | tail -1)
     echo "$1 $2: to step 13 ${inner} ms, whole process ${whole} ms, peak RSS ${rss} MB"
-    rm -f /tmp/quorvel-startup.$$
+    rm -f "$TMPF"
     eval "last_$2=$whole"
 }
 for platform in offscreen xcb; do
