@@ -165,7 +165,7 @@ DIAM::DIAM()
     Mtext->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Mtext->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Mtext->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Mtext->document()->setDocumentMargin(2);
+    Mtext->document()->setDocumentMargin(0); // three lines of text fit the fixed height
     Mtext->setStyleSheet(Dialogs::textBoxSheet("QPlainTextEdit", QColor(48, 48, 48), Qt::white,
                                                QColor(255, 255, 0)));
 
