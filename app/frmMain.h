@@ -61,7 +61,6 @@ class frmMain : public QMainWindow
 
     // Start-up hands the game commands over once everything is loaded.
     void EnableGameCommands();
-    bool gameCommandsEnabled() const { return commandsEnabled_; }
     // True while an answer, lifeline or other game action is being carried out.
     bool actionRunning() const { return actionDepth_ > 0; }
 

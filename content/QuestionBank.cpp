@@ -29,7 +29,7 @@ template <typename F> void forEachPiece(std::string_view text, char sep, F&& f)
     std::size_t start = 0;
     for (std::size_t i = 0;; ++i) {
         if (i == text.size() || text[i] == sep) {
-            if (!f(text.substr(start, i - start), start)) return;
+            if (!f(text.substr(start, i - start))) return;
             if (i == text.size()) return;
             start = i + 1;
         }
@@ -250,7 +250,7 @@ QStringList CheckBank(const QByteArray& plain)
 
     std::array<int, kLevels> playable{};
     int level = 0;
-    forEachPiece(all, kLevelSeparator, [&](std::string_view levelText, std::size_t) {
+    forEachPiece(all, kLevelSeparator, [&](std::string_view levelText) {
         const int number = ++level;
         const QString where = QStringLiteral("level %1").arg(number);
         const std::size_t pieces = countPieces(levelText, kQuestionSeparator);
@@ -260,7 +260,7 @@ QStringList CheckBank(const QByteArray& plain)
                           .arg(pieces)
                           .arg(kQuestions);
         std::size_t q = 0;
-        forEachPiece(levelText, kQuestionSeparator, [&](std::string_view qText, std::size_t) {
+        forEachPiece(levelText, kQuestionSeparator, [&](std::string_view qText) {
             ++q;
             const QString at = QStringLiteral("%1, question %2").arg(where).arg(q);
             if (qText.empty()) {
@@ -269,7 +269,7 @@ QStringList CheckBank(const QByteArray& plain)
                 return true;
             }
             QStringList fields;
-            forEachPiece(qText, kFieldSeparator, [&](std::string_view f, std::size_t) {
+            forEachPiece(qText, kFieldSeparator, [&](std::string_view f) {
                 fields << Cp1251::decode(f.data(), qsizetype(f.size()));
                 return true;
             });

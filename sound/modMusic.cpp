@@ -291,6 +291,21 @@ bool reachedEnd(const Player& player)
     return stop > 0 && currentPosition(player) >= stop;
 }
 
+// Both slots: the old player goes first, and a failure leaves the slot empty.
+bool openSlot(std::unique_ptr<Player>& slot, const QString& path, QObject* receiver)
+{
+    slot.reset();
+    std::unique_ptr<Player> player = renderForSlot(path, receiver != nullptr);
+    if (!player) return false;
+    player->receiver = receiver;
+    slot = std::move(player);
+    if (!run(*slot)) {
+        slot.reset();
+        return false;
+    }
+    return true;
+}
+
 double seconds(gint64 time)
 {
     return time < 0 ? -1.0 : double(time) / double(GST_SECOND);
@@ -305,16 +320,7 @@ void SetAudioOutput(AudioOutput output)
 
 bool OpenMusic(const QString& path, QObject* notifyWindow)
 {
-    StopMusic();
-    std::unique_ptr<Player> player = renderForSlot(path, notifyWindow != nullptr);
-    if (!player) return false;
-    player->receiver = notifyWindow;
-    MusicPlayer = std::move(player);
-    if (!run(*MusicPlayer)) {
-        StopMusic();
-        return false;
-    }
-    return true;
+    return openSlot(MusicPlayer, path, notifyWindow);
 }
 
 void StopMusic()
@@ -353,15 +359,7 @@ void WaitForMusicEnd()
 
 bool OpenSecond(const QString& path)
 {
-    StopSecond();
-    std::unique_ptr<Player> player = renderForSlot(path, false);
-    if (!player) return false;
-    SecondPlayer = std::move(player);
-    if (!run(*SecondPlayer)) {
-        StopSecond();
-        return false;
-    }
-    return true;
+    return openSlot(SecondPlayer, path, nullptr);
 }
 
 void StopSecond()
