@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Thin wrapper over the CMake presets.
 JOBS ?= 2
 .PHONY: run test build build-asan bench screenshots clean

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ColourButton.h"
 
 ColourButton::ColourButton(QWidget* parent) : QPushButton(parent)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding and loading speed of question banks, and the memory they take.
 #include "MaximalBank.h"
 #include "content/CodirText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-process measurements of the sound players on the clocked silent sink:
 // CPU while music loops and while an effect is waited for, the latency from
 // PlayEffect to sound, the silence between two passes of a looping track, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // load_bank make DIR  - writes a maximal questions.qvr (16 x 32 768 x 7 fields of ~40 characters)
 // load_bank load DIR  - loads DIR/questions.qvr as start-up does; prints ms and peak RSS in MB
 #include "MaximalBank.h"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every benchmark against a build folder; prints what it measures.
 # usage: bench/run-benchmarks.sh BUILD_DIR
 set -eu

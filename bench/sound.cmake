@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sound measurements: one program that times whole processes (CPU, latency,
 # loop gap, memory); it needs no Google Benchmark, only the test helpers that
 # write MIDI and MP3 files.

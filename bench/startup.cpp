@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // startup game GAME_DIR | startup bare
 // Prints the milliseconds from the start of main() to the moment the game's
 // information area is shown (or a bare window of the same size is), and the

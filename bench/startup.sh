@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up of the game against a bare Qt window, offscreen and under Xvfb.
 # usage: bench/startup.sh BUILD_DIR [RUNS]
 set -eu

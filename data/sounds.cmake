@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The sixteen sound cues: MIDI files written by midigen from data/cues, and the loading
 # tune, which is a committed mp3 (tools/make-loading-mp3.sh regenerates it).
 # Sound N of the game is file N+1; the cue file names start with that file number.

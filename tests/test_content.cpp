@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The question file: code page, scrambling, reading, loading, ladder.
 #include "TestSupport.h"
 #include "app/AllCorrector.h"

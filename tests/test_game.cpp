@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole games on the real main window: questions, answers, outcomes, lifelines.
 #include "TestSupport.h"
 #include "app/Process.h"

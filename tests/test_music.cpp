@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two player slots on real GStreamer pipelines, with silent sinks.
 #include "TestSupport.h"
 #include "sound/modMusic.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound catalogue and the three playback commands, on real pipelines.
 #include "TestSupport.h"
 #include "app/Process.h"

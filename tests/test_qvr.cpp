@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bank tool as an author uses it, and the single-instance guard.
 #include "TestSupport.h"
 #include "app/SingleInstance.h"

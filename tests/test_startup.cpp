@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up as a player meets it: a good folder, a second copy, missing or damaged files.
 #include "TestSupport.h"
 #include "app/Process.h"

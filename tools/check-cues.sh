@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders every sound of a built game folder through the General MIDI soundfont and checks
 # its length, that it is not silent and that it does not clip; with gst-launch-1.0 present
 # it also plays each MIDI file through the game's own decoder (midiparse ! fluiddec).

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that building, playing and testing Quorvel need.
 # Only what is missing is installed; safe to run again.
 set -e

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Regenerates data/sounds/14.mp3, the loading tune, from data/cues/14-loading.txt:
 # midigen writes the MIDI file, fluidsynth renders it through the General MIDI soundfont,
 # sox makes it mono, fades out the reverb tail and sets the peak to -8 dBFS (about as loud

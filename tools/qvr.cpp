@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qvr: builds, dumps and checks question banks.
 #include "content/BankSource.h"
 #include "content/OpinSaving.h"

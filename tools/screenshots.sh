@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Plays through the game's windows under Xvfb and saves a screenshot of each.
 # usage: tools/screenshots.sh GAME_DIR OUT_DIR [SCALE]
 # Needs Xvfb, xdotool and ImageMagick's import; uses openbox for window frames when present.

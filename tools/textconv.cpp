@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // textconv IN OUT: UTF-8 text to Windows-1251 with CR LF line ends, for the game folder.
 #include "content/Cp1251.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // midigen: writes Standard MIDI Files from the cue notation (see README.md).
 #include "notation.h"
 #include "smf.h"
