@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/SubMain.h"
 
-#include "app/AllCorrector.h"
-#include "app/Look.h"
-#include "app/Process.h"
-#include "app/Random.h"
+#include "base/AllCorrector.h"
+#include "base/Look.h"
+#include "base/Process.h"
+#include "base/Random.h"
 #include "app/SingleInstance.h"
 #include "app/frmMain.h"
 #include "app/frmStart.h"
@@ -22,11 +22,6 @@ namespace
 std::unique_ptr<frmMain> mainForm;
 std::unique_ptr<SingleInstance> instance;
 
-void reportAndEnd(const QString& what, const QString& path)
-{
-    SMess(what + QStringLiteral("\r\n") + path, 2, QStringLiteral("not"));
-    EndProgram();
-}
 } // namespace
 
 bool Main(const StartupOptions& options)
@@ -69,10 +64,10 @@ bool Main(const StartupOptions& options)
     const QString bank = AppPath + QStringLiteral("questions.qvr");
     switch (LoadingData::LoadQuestions()) {
     case BankStatus::Missing:
-        reportAndEnd(QStringLiteral("Отсутствует файл:"), bank);
+        ReportFileAndEnd(QStringLiteral("Отсутствует файл:"), bank);
         return false;
     case BankStatus::Damaged:
-        reportAndEnd(QStringLiteral("Повреждён файл:"), bank);
+        ReportFileAndEnd(QStringLiteral("Повреждён файл:"), bank);
         return false;
     case BankStatus::Loaded:
         break;

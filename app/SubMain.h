@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QString>
+#include "base/AppPath.h"
 
-// The folder of the executable, ending in the separator; every data file is
-// AppPath followed by a relative name.
-extern QString AppPath;
+#include <QString>
 
 struct StartupOptions {
     // Folder to take as the game folder instead of the executable's.

@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/frmMain.h"
 
-#include "app/Look.h"
-#include "app/Process.h"
 #include "app/SubMain.h"
+#include "base/Look.h"
+#include "base/Process.h"
 #include "content/OpinSaving.h"
 #include "content/QuestionBank.h"
 #include "dialogs/Announcements.h"
 #include "dialogs/DIAM.h"
 #include "dialogs/FRMH.h"
-#include "game/HintsGame.h"
-#include "game/ListButton.h"
-#include "game/LogickQVR.h"
 #include "sound/QVRPlayFiles.h"
 #include "sound/modMusic.h"
 
@@ -211,20 +208,10 @@ bool frmMain::reachable(const QAction* action) const
 
 void frmMain::EnableGameCommands()
 {
-    commandsEnabled_ = true;
+    game.enable();
     for (QAction* a : MnuGame->actions())
         a->setEnabled(true);
     if (exitRequested_) MnuExit_Click();
-}
-
-template <typename F> void frmMain::gameCommand(F&& command)
-{
-    // One game action at a time: a command that arrives while an answer is
-    // judged (the acceptance effect processes events) is dropped.
-    if (!commandsEnabled_ || leaving_ || actionDepth_ > 0) return;
-    ++actionDepth_;
-    command();
-    --actionDepth_;
 }
 
 void frmMain::Form_Load()
@@ -293,7 +280,7 @@ void frmMain::closeEvent(QCloseEvent* event)
 {
     // Form_Unload: the window never closes by itself; every way out is the farewell.
     event->ignore();
-    if (!commandsEnabled_) {
+    if (!game.enabled()) {
         exitRequested_ = true;
         return;
     }
@@ -302,8 +289,8 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 void frmMain::MnuExit_Click()
 {
-    if (leaving_) return;
-    leaving_ = true;
+    if (game.leaving()) return;
+    game.leave();
     PictButt->hide();
     ButtOK->hide(); // the window is left empty
     MnuGame->menuAction()->setVisible(false);
@@ -318,88 +305,42 @@ void frmMain::MnuExit_Click()
 
 void frmMain::ButtKey_Click(int index)
 {
-    gameCommand([this, index] {
-        ColourButton* b = ButtKey[index];
-        b->setBackColor(kAccepted);
-        Infol->setText(QStringLiteral("Ответ принят:"));
-        Infot->setPlainText(QString(8, u' ') + QChar(u'A' + index) + QStringLiteral(": ") +
-                            Questions(Level - 1, CurrentQuestion[index + 1], CurrentQuestion[0]));
-        PictButt->setEnabled(false);
-        Infot->setFocus();
-        PlayEffect(1);
-        if (leaving_) return;
-        if (index + 1 == CurrentQuestion[5]) {
-            b->setBackColor(kRight);
-            if (RightAnswer(Level)) ShowQuestion(CurrentQuestion, Level);
-        } else {
-            b->setBackColor(kWrong);
-            WrongAnswer(Level);
-        }
-    });
+    game.Answer(index);
 }
 
 void frmMain::ButtOK_Click()
 {
-    gameCommand([this] { ShowQuestion(CurrentQuestion, Level); });
+    game.Continue();
 }
 
 void frmMain::MnuBut_Click(int index)
 {
-    if (!ButtKey[index]->isHidden()) ButtKey_Click(index);
+    game.AnswerItem(index);
 }
 
 void frmMain::MnuNewGame_Click()
 {
-    gameCommand([this] {
-        PictButt->hide();
-        ButtOK->hide();
-        Infol->setText(QString());
-        Infot->setPlainText(QString());
-        Velcom(QStringLiteral("Желаю победы!"), QStringLiteral("Новая игра!"));
-        PlayEffect(0);
-        MnuFivty->setEnabled(true);
-        MnuMasters->setEnabled(true);
-        MnuReferendum->setEnabled(true);
-        VelNot();
-        Level = 0;
-        PlayMusic(4);
-        ShowQuestion(CurrentQuestion, Level);
-    });
+    game.NewGame();
 }
 
 void frmMain::MnuFivty_Click()
 {
-    gameCommand([this] {
-        MnuFivty->setEnabled(false);
-        HintFifty(CurrentQuestion);
-    });
+    game.Fifty();
 }
 
 void frmMain::MnuReferendum_Click()
 {
-    gameCommand([this] {
-        PictButt->hide();
-        MnuReferendum->setEnabled(false);
-        const QString text = HintReferendum(CurrentQuestion, Level);
-        SMess(text, 130, QStringLiteral("Результаты референдума"));
-        PictButt->show();
-    });
+    game.Referendum();
 }
 
 void frmMain::MnuMasters_Click()
 {
-    gameCommand([this] {
-        PictButt->hide();
-        MnuMasters->setEnabled(false);
-        const QString text = HintMasters(CurrentQuestion, Level);
-        SMess(text, 130, QStringLiteral("Заключение магистров таково:"));
-        PictButt->show();
-    });
+    game.Masters();
 }
 
 void frmMain::MnuAbout_Click()
 {
-    gameCommand([] {
+    game.run([] {
         const QString path = AppPath + QStringLiteral("ReadMe.txt");
         if (!IsOrdinaryFile(path)) {
             SMess(QStringLiteral("Отсутствует файл справки: ReadMe.txt"), 31,
@@ -415,7 +356,7 @@ void frmMain::MnuAbout_Click()
 
 void frmMain::MnuMuz_Click()
 {
-    gameCommand([this] {
+    game.run([this] {
         if (MnuMuz->text() != QStringLiteral("Выключить музыку")) {
             MusicOff = 0;
             PlayMusic(CurrentTrack);
@@ -432,4 +373,102 @@ void frmMain::MnuMuz_Click()
 void frmMain::PictMus_MouseMove()
 {
     KeepMusicLooping();
+}
+
+void frmMain::setHeading(const QString& text)
+{
+    Infol->setText(text);
+}
+
+void frmMain::setText(const QString& text)
+{
+    Infot->setPlainText(text);
+}
+
+void frmMain::setInfoVisible(bool visible)
+{
+    Infol->setVisible(visible);
+    Infot->setVisible(visible);
+}
+
+void frmMain::focusText()
+{
+    Infot->setFocus();
+}
+
+void frmMain::setAnswer(int button, const QString& caption)
+{
+    ButtKey[button]->setText(caption);
+}
+
+void frmMain::setAnswerVisible(int button, bool visible)
+{
+    ButtKey[button]->setVisible(visible);
+}
+
+bool frmMain::answerVisible(int button) const
+{
+    return !ButtKey[button]->isHidden();
+}
+
+void frmMain::setAnswerColour(int button, AnswerColour colour)
+{
+    static const QColor colours[] = {kAnswerGreen, kAccepted, kRight, kWrong};
+    ButtKey[button]->setBackColor(colours[int(colour)]);
+}
+
+void frmMain::setPanelVisible(bool visible)
+{
+    PictButt->setVisible(visible);
+}
+
+void frmMain::setPanelEnabled(bool enabled)
+{
+    PictButt->setEnabled(enabled);
+}
+
+void frmMain::setContinueVisible(bool visible)
+{
+    ButtOK->setVisible(visible);
+}
+
+void frmMain::focusContinue()
+{
+    ButtOK->setFocus();
+}
+
+void frmMain::setActionsMenuVisible(bool visible)
+{
+    MnuCom->menuAction()->setVisible(visible);
+}
+
+void frmMain::setLifelineEnabled(Lifeline lifeline, bool enabled)
+{
+    QAction* items[] = {MnuReferendum, MnuFivty, MnuMasters};
+    items[int(lifeline)]->setEnabled(enabled);
+}
+
+void frmMain::announce(const QString& text, const QString& caption)
+{
+    Velcom(text, caption);
+}
+
+void frmMain::endAnnouncement()
+{
+    VelNot();
+}
+
+void frmMain::showResult(const QString& text, const QString& caption)
+{
+    Congratulation(text, caption);
+}
+
+void frmMain::endResult()
+{
+    ConNot();
+}
+
+void frmMain::message(const QString& text, int code, const QString& title)
+{
+    SMess(text, code, title);
 }

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "app/ColourButton.h"
+#include "game/GamePlay.h"
+#include "game/GameScreen.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -25,9 +27,9 @@ class PictMusBox : public QWidget
     frmMain* owner_;
 };
 
-// The game's one main window. Its controls are public like a form's, so the
-// game modules (and the tests) reach them by name.
-class frmMain : public QMainWindow
+// The game's one main window: the screen of the game it owns. Its controls are
+// public like a form's, so that the tests reach them by name.
+class frmMain : public QMainWindow, public GameScreen
 {
     Q_OBJECT
   public:
@@ -57,13 +59,14 @@ class frmMain : public QMainWindow
     QAction* MnuMasters;
 
     // The game in progress
-    qint16 Level = 0;
-    std::array<qint32, 7> CurrentQuestion{};
+    GamePlay game{*this};
+    qint16& Level = game.Level;
+    std::array<qint32, 7>& CurrentQuestion = game.CurrentQuestion;
 
     // Start-up hands the game commands over once everything is loaded.
     void EnableGameCommands();
     // True while an answer, lifeline or other game action is being carried out.
-    bool actionRunning() const { return actionDepth_ > 0; }
+    bool actionRunning() const { return game.busy(); }
 
     // Event handlers
     void Form_Load();
@@ -88,6 +91,27 @@ class frmMain : public QMainWindow
     // Where pop-up menus open: a fixed point of the client area.
     QPoint popupPoint() const;
 
+    // GameScreen
+    void setHeading(const QString& text) override;
+    void setText(const QString& text) override;
+    void setInfoVisible(bool visible) override;
+    void focusText() override;
+    void setAnswer(int button, const QString& caption) override;
+    void setAnswerVisible(int button, bool visible) override;
+    bool answerVisible(int button) const override;
+    void setAnswerColour(int button, AnswerColour colour) override;
+    void setPanelVisible(bool visible) override;
+    void setPanelEnabled(bool enabled) override;
+    void setContinueVisible(bool visible) override;
+    void focusContinue() override;
+    void setActionsMenuVisible(bool visible) override;
+    void setLifelineEnabled(Lifeline lifeline, bool enabled) override;
+    void announce(const QString& text, const QString& caption) override;
+    void endAnnouncement() override;
+    void showResult(const QString& text, const QString& caption) override;
+    void endResult() override;
+    void message(const QString& text, int code, const QString& title) override;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -95,14 +119,9 @@ class frmMain : public QMainWindow
   private:
     void buildControls();
     void buildMenus();
-    // Runs a game command unless another one is under way or start-up is not done.
-    template <typename F> void gameCommand(F&& command);
     bool reachable(const QAction* action) const;
 
-    bool commandsEnabled_ = false;
-    bool leaving_ = false;
     bool exitRequested_ = false;
-    int actionDepth_ = 0;
 };
 
 // The main window of this run (there is only one).

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/frmStart.h"
 
-#include "app/Look.h"
+#include "base/Look.h"
 
 frmStart::frmStart() : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {

@@ -2,7 +2,7 @@
 // load_bank make DIR  - writes a maximal questions.qvr (16 x 32 768 x 7 fields of ~40 characters)
 // load_bank load DIR  - loads DIR/questions.qvr as start-up does; prints ms and peak RSS in MB
 #include "MaximalBank.h"
-#include "app/SubMain.h"
+#include "base/AppPath.h"
 #include "content/Cp1251.h"
 #include "content/LoadingData.h"
 #include "content/QuestionBank.h"

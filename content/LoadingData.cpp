@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "content/LoadingData.h"
 
-#include "app/SubMain.h"
+#include "base/AppPath.h"
 #include "content/OpinSaving.h"
 #include "content/QuestionBank.h"
 

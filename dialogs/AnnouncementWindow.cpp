@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/AnnouncementWindow.h"
 
-#include "app/Look.h"
+#include "base/Look.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/DIAM.h"
 
-#include "app/Look.h"
+#include "base/Process.h"
+
+#include "base/Look.h"
 #include "dialogs/DialogSupport.h"
 
 #include <QApplication>
@@ -376,4 +378,10 @@ void SMess(const QString& mt, int mn, const QString& mf)
     qint16 code = (mn >= 0 && mn <= 159) ? qint16(mn) : qint16(-1);
     QString title = mf;
     SMess(mt, code, title);
+}
+
+void ReportFileAndEnd(const QString& what, const QString& path)
+{
+    SMess(what + QStringLiteral("\r\n") + path, 2, QStringLiteral("not"));
+    EndProgram();
 }

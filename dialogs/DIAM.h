@@ -18,6 +18,10 @@ void SMess(const QString& mt, int mn, const QString& mf);
 
 // The alert value a message of `code` sounds when it is shown: Int(code / 2) + 16,
 // or 0 for none (code 0).
+// Reports a file the game cannot do without ("Отсутствует файл:" and the like, then
+// the path on its own line) as an error and ends the program.
+void ReportFileAndEnd(const QString& what, const QString& path);
+
 int MessBeepValue(qint16 code);
 // For tests: receives the alert values instead of the platform's alert sound.
 // An empty function restores the default.

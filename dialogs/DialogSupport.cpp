@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/DialogSupport.h"
 
-#include "app/Look.h"
+#include "base/Look.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "dialogs/FRMH.h"
 
-#include "app/Look.h"
+#include "base/Look.h"
 #include "dialogs/DialogSupport.h"
 
 #include <QAction>

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "game/HintsGame.h"
 
-#include "app/Random.h"
-#include "app/frmMain.h"
-#include "dialogs/Announcements.h"
+#include "base/Random.h"
+#include "game/GameScreen.h"
 #include "sound/QVRPlayFiles.h"
 
 #include <QCoreApplication>
@@ -65,38 +64,38 @@ QString MastersText(int correctButton, int probability)
 
 } // namespace HintsGame
 
-void HintFifty(const std::array<qint32, 7>& CurrentQuestion)
+void HintFifty(GameScreen& screen, const std::array<qint32, 7>& CurrentQuestion)
 {
-    frmMain* f = MainWindow();
-    Velcom(QStringLiteral("50 на 50"), QStringLiteral("Подсказка:"));
+    screen.announce(QStringLiteral("50 на 50"), QStringLiteral("Подсказка:"));
     const std::array<bool, 4> shown = HintsGame::FiftyDraw(
         CurrentQuestion[5], [] { PlayEffect(9); }, [] { QCoreApplication::processEvents(); });
     for (int k = 0; k < 4; ++k)
-        f->ButtKey[k]->setVisible(shown[k]);
-    VelNot();
+        screen.setAnswerVisible(k, shown[k]);
+    screen.endAnnouncement();
     PlayMusic(CurrentTrack);
 }
 
-QString HintReferendum(const std::array<qint32, 7>& CurrentQuestion, qint16 Level)
+QString HintReferendum(GameScreen& screen, const std::array<qint32, 7>& CurrentQuestion,
+                       qint16 Level)
 {
-    Congratulation(QStringLiteral("Мы проводим референдум с населением планеты \"земля\"!"),
-                   QStringLiteral("РЕФЕРЕНДУМ!"));
+    screen.showResult(QStringLiteral("Мы проводим референдум с населением планеты \"земля\"!"),
+                      QStringLiteral("РЕФЕРЕНДУМ!"));
     PlayEffect(8);
     const QString text =
         HintsGame::ReferendumText(HintsGame::ReferendumShares(CurrentQuestion[5], Level));
-    ConNot();
+    screen.endResult();
     PlayMusic(CurrentTrack);
     return text;
 }
 
-QString HintMasters(const std::array<qint32, 7>& CurrentQuestion, qint16 Level)
+QString HintMasters(GameScreen& screen, const std::array<qint32, 7>& CurrentQuestion, qint16 Level)
 {
-    Congratulation(QStringLiteral("Дорогие, магистры, помогите пожалуйста нам!"),
-                   QStringLiteral("Помощь магистров"));
+    screen.showResult(QStringLiteral("Дорогие, магистры, помогите пожалуйста нам!"),
+                      QStringLiteral("Помощь магистров"));
     PlayEffect(10);
     const int p = HintsGame::MastersProbability(Level);
     const QString text = HintsGame::MastersText(CurrentQuestion[5], p);
-    ConNot();
+    screen.endResult();
     PlayMusic(CurrentTrack);
     return text;
 }

@@ -5,10 +5,13 @@
 #include <array>
 #include <functional>
 
+class GameScreen;
+
 // Fifty-fifty: hides two wrong answers of the question on screen.
-void HintFifty(const std::array<qint32, 7>& CurrentQuestion);
-QString HintReferendum(const std::array<qint32, 7>& CurrentQuestion, qint16 Level);
-QString HintMasters(const std::array<qint32, 7>& CurrentQuestion, qint16 Level);
+void HintFifty(GameScreen& screen, const std::array<qint32, 7>& CurrentQuestion);
+QString HintReferendum(GameScreen& screen, const std::array<qint32, 7>& CurrentQuestion,
+                       qint16 Level);
+QString HintMasters(GameScreen& screen, const std::array<qint32, 7>& CurrentQuestion, qint16 Level);
 
 namespace HintsGame
 {

@@ -1,24 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "game/ListButton.h"
 
-#include "app/Random.h"
-#include "app/frmMain.h"
+#include "base/Random.h"
 #include "content/LoadingData.h"
 #include "content/QuestionBank.h"
+#include "game/GameScreen.h"
 
-void ShowQuestion(std::array<qint32, 7>& CurrentQuestion, qint16& Level)
+void ShowQuestion(GameScreen& screen, std::array<qint32, 7>& CurrentQuestion, qint16& Level)
 {
-    frmMain* f = MainWindow();
-    if (!f || Level < 0 || Level >= 15) return;
+    if (Level < 0 || Level >= 15) return;
 
     ++Level;
     const int L = Level;
-    f->ButtOK->hide();
+    screen.setContinueVisible(false);
     for (int i = 0; i <= 5; ++i) {
         CurrentQuestion[i] = 0;
         if (i <= 3) {
-            f->ButtKey[i]->show();
-            f->ButtKey[i]->setBackColor(QColor(0, 255, 0));
+            screen.setAnswerVisible(i, true);
+            screen.setAnswerColour(i, AnswerColour::Open);
         }
     }
 
@@ -42,13 +41,13 @@ void ShowQuestion(std::array<qint32, 7>& CurrentQuestion, qint16& Level)
 
     static const char* const prefixes[4] = {"A: ", "B: ", "C: ", "D: "};
     for (int k = 1; k <= 4; ++k)
-        f->ButtKey[k - 1]->setText(QString::fromLatin1(prefixes[k - 1]) +
-                                   Questions(L - 1, CurrentQuestion[k], q));
+        screen.setAnswer(k - 1, QString::fromLatin1(prefixes[k - 1]) +
+                                    Questions(L - 1, CurrentQuestion[k], q));
 
-    f->Infol->setText(LevelNames[0] + LevelNames[L] + QStringLiteral(" и на кону ") +
+    screen.setHeading(LevelNames[0] + LevelNames[L] + QStringLiteral(" и на кону ") +
                       QString::number(Prizes[L]) + QStringLiteral(" рублей."));
-    f->Infot->setPlainText(Questions(L - 1, 0, q));
-    f->PictButt->setEnabled(true);
-    f->PictButt->show();
-    f->MnuCom->menuAction()->setVisible(true);
+    screen.setText(Questions(L - 1, 0, q));
+    screen.setPanelEnabled(true);
+    screen.setPanelVisible(true);
+    screen.setActionsMenuVisible(true);
 }

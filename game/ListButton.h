@@ -4,6 +4,8 @@
 #include <QtGlobal>
 #include <array>
 
-// Raises Level by one and puts a random question of that level on the main
-// window, its answers dealt onto A to D in random order. Refuses to go past 15.
-void ShowQuestion(std::array<qint32, 7>& CurrentQuestion, qint16& Level);
+class GameScreen;
+
+// Raises Level by one and puts a random question of that level on the screen,
+// its answers dealt onto A to D in random order. Refuses to go past 15.
+void ShowQuestion(GameScreen& screen, std::array<qint32, 7>& CurrentQuestion, qint16& Level);

@@ -3,8 +3,10 @@
 
 #include <QtGlobal>
 
+class GameScreen;
+
 // Outcomes of a judged answer. RightAnswer returns -1 (true) when the caller
 // must show the next question at once (after questions 5 and 10), else 0.
-int RightAnswer(qint16& Level);
-void WrongAnswer(qint16& Level);
-void Victory();
+int RightAnswer(GameScreen& screen, qint16& Level);
+void WrongAnswer(GameScreen& screen, qint16& Level);
+void Victory(GameScreen& screen);

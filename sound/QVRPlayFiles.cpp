@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sound/QVRPlayFiles.h"
 
-#include "app/Process.h"
+#include "base/Process.h"
 #include "dialogs/DIAM.h"
 #include "sound/modMusic.h"
 
@@ -30,7 +30,7 @@ bool fileExists(const QString& path)
 }
 
 // Why `path` could not be played, as the player is told.
-QString failureText(const QString& path)
+QString failureReason(const QString& path)
 {
     QString what;
     if (!fileExists(path))
@@ -40,13 +40,7 @@ QString failureText(const QString& path)
         what = QStringLiteral("Не найден звуковой шрифт General MIDI для файла:");
     else
         what = QStringLiteral("Не удаётся воспроизвести файл:");
-    return what + QStringLiteral("\r\n") + path;
-}
-
-void reportAndEnd(const QString& text)
-{
-    SMess(text, 2, QStringLiteral("not"));
-    EndProgram();
+    return what;
 }
 
 // Stands in for an effect while the music is off: as long as the effect would
@@ -73,7 +67,7 @@ void PlayMusic(int track)
     CurrentTrack = track;
     const QString& path = SoundFiles[track];
     if (!OpenMusic(path, musicReceiver)) {
-        reportAndEnd(failureText(path));
+        ReportFileAndEnd(failureReason(path), path);
         return;
     }
 }
@@ -87,7 +81,7 @@ void PlayEffect(int track)
     }
     StopMusic();
     if (!fileExists(path)) {
-        reportAndEnd(failureText(path));
+        ReportFileAndEnd(failureReason(path), path);
         return;
     }
     // An effect that exists but does not play is skipped without a word.
@@ -98,7 +92,7 @@ void PlayOnSecondPlayer(int track)
 {
     const QString& path = SoundFiles[track];
     if (!OpenSecond(path)) {
-        reportAndEnd(failureText(path));
+        ReportFileAndEnd(failureReason(path), path);
         return;
     }
 }

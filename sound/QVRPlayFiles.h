@@ -11,6 +11,9 @@ extern std::array<QString, 17> SoundFiles;
 extern int MusicOff;     // 0 music on, -1 off
 extern int CurrentTrack; // last track started by PlayMusic while the music was on
 
+// The file of sound `number` relative to AppPath, with the platform's separator.
+QString SoundFileName(int number);
+
 // The hidden box of the main window that receives the music player's notifications.
 void SetMusicReceiver(QObject* receiver);
 
@@ -18,7 +21,8 @@ void PlayMusic(int track);
 void PlayEffect(int track);
 void PlayOnSecondPlayer(int track);
 
-namespace LoadingData {
+namespace LoadingData
+{
 // Fills SoundFiles; a missing file is reported and ends the program (false).
 bool BuildSoundCatalogue();
 } // namespace LoadingData

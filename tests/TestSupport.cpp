@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestSupport.h"
 
-#include "app/AllCorrector.h"
+#include "base/AllCorrector.h"
 #include "content/Cp1251.h"
 #include "content/QuestionBank.h"
 

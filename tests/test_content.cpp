@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The question file: code page, scrambling, reading, loading, ladder.
 #include "TestSupport.h"
-#include "app/AllCorrector.h"
-#include "app/Random.h"
-#include "app/SubMain.h"
+#include "base/AllCorrector.h"
+#include "base/Random.h"
+#include "base/AppPath.h"
 #include "content/BankSource.h"
 #include "content/CodirText.h"
 #include "content/Cp1251.h"

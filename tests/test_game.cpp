@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Whole games on the real main window: questions, answers, outcomes, lifelines.
 #include "TestSupport.h"
-#include "app/Process.h"
-#include "app/Random.h"
+#include "base/Process.h"
+#include "base/Random.h"
 #include "app/SubMain.h"
 #include "app/frmMain.h"
 #include "content/LoadingData.h"
@@ -188,7 +188,7 @@ class TestGame : public QObject
         QCOMPARE(CurrentTrack, 7);
         QVERIFY(f->isEnabled());
         // ShowQuestion never goes past question 15.
-        ShowQuestion(f->CurrentQuestion, f->Level);
+        ShowQuestion(*f, f->CurrentQuestion, f->Level);
         QCOMPARE(f->Level, qint16(15));
     }
 
@@ -373,7 +373,7 @@ class TestGame : public QObject
         const int rounds = 24 * 400;
         for (int i = 0; i < rounds; ++i) {
             f->Level = 0;
-            ShowQuestion(f->CurrentQuestion, f->Level);
+            ShowQuestion(*f, f->CurrentQuestion, f->Level);
             const auto& cq = f->CurrentQuestion;
             ++orders[{cq[1], cq[2], cq[3], cq[4]}];
             QCOMPARE(cq[cq[5]], Bank::AnswerNumber(Questions(0, 5, cq[0])));

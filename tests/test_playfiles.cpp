@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The sound catalogue and the three playback commands, on real pipelines.
 #include "TestSupport.h"
-#include "app/Process.h"
-#include "app/SubMain.h"
+#include "base/Process.h"
+#include "base/AppPath.h"
 #include "sound/QVRPlayFiles.h"
 #include "sound/modMusic.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The game folder the build makes: bank, cues and help text as a player gets them.
-#include "app/SubMain.h"
+#include "base/AppPath.h"
 #include "content/Cp1251.h"
 #include "content/OpinSaving.h"
 #include "content/QuestionBank.h"

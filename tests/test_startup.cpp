@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up as a player meets it: a good folder, a second copy, missing or damaged files.
 #include "TestSupport.h"
-#include "app/Process.h"
+#include "base/Process.h"
 #include "app/SingleInstance.h"
 #include "app/SubMain.h"
 #include "app/frmMain.h"

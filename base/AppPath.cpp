@@ -1,4 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/SubMain.h"
+#include "base/AppPath.h"
 
 QString AppPath;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/Random.h"
+#include "base/Random.h"
 
 #include <random>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/Process.h"
+#include "base/Process.h"
 
 #include <cstdio>
 #include <cstdlib>

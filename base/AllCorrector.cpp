@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/AllCorrector.h"
+#include "base/AllCorrector.h"
 
 #include <QCoreApplication>
 #include <QDir>

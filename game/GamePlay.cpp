@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "game/GamePlay.h"
+
+#include "content/QuestionBank.h"
+#include "game/GameScreen.h"
+#include "game/HintsGame.h"
+#include "game/ListButton.h"
+#include "game/LogickQVR.h"
+#include "sound/QVRPlayFiles.h"
+
+void GamePlay::NewGame()
+{
+    run([this] {
+        screen_.setPanelVisible(false);
+        screen_.setContinueVisible(false);
+        screen_.setHeading(QString());
+        screen_.setText(QString());
+        screen_.announce(QStringLiteral("Желаю победы!"), QStringLiteral("Новая игра!"));
+        PlayEffect(0);
+        screen_.setLifelineEnabled(Lifeline::Fifty, true);
+        screen_.setLifelineEnabled(Lifeline::Masters, true);
+        screen_.setLifelineEnabled(Lifeline::Referendum, true);
+        screen_.endAnnouncement();
+        Level = 0;
+        PlayMusic(4);
+        ShowQuestion(screen_, CurrentQuestion, Level);
+    });
+}
+
+void GamePlay::Answer(int button)
+{
+    run([this, button] {
+        screen_.setAnswerColour(button, AnswerColour::Accepted);
+        screen_.setHeading(QStringLiteral("Ответ принят:"));
+        screen_.setText(QString(8, u' ') + QChar(u'A' + button) + QStringLiteral(": ") +
+                        Questions(Level - 1, CurrentQuestion[button + 1], CurrentQuestion[0]));
+        screen_.setPanelEnabled(false);
+        screen_.focusText();
+        PlayEffect(1);
+        if (leaving_) return;
+        if (button + 1 == CurrentQuestion[5]) {
+            screen_.setAnswerColour(button, AnswerColour::Right);
+            if (RightAnswer(screen_, Level)) ShowQuestion(screen_, CurrentQuestion, Level);
+        } else {
+            screen_.setAnswerColour(button, AnswerColour::Wrong);
+            WrongAnswer(screen_, Level);
+        }
+    });
+}
+
+void GamePlay::AnswerItem(int button)
+{
+    if (screen_.answerVisible(button)) Answer(button);
+}
+
+void GamePlay::Continue()
+{
+    run([this] { ShowQuestion(screen_, CurrentQuestion, Level); });
+}
+
+void GamePlay::Fifty()
+{
+    run([this] {
+        screen_.setLifelineEnabled(Lifeline::Fifty, false);
+        HintFifty(screen_, CurrentQuestion);
+    });
+}
+
+void GamePlay::Referendum()
+{
+    run([this] {
+        screen_.setPanelVisible(false);
+        screen_.setLifelineEnabled(Lifeline::Referendum, false);
+        const QString text = HintReferendum(screen_, CurrentQuestion, Level);
+        screen_.message(text, 130, QStringLiteral("Результаты референдума"));
+        screen_.setPanelVisible(true);
+    });
+}
+
+void GamePlay::Masters()
+{
+    run([this] {
+        screen_.setPanelVisible(false);
+        screen_.setLifelineEnabled(Lifeline::Masters, false);
+        const QString text = HintMasters(screen_, CurrentQuestion, Level);
+        screen_.message(text, 130, QStringLiteral("Заключение магистров таково:"));
+        screen_.setPanelVisible(true);
+    });
+}
