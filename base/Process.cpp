@@ -4,6 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#if defined(QUORVEL_SANITIZE)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace
 {
 std::function<void()>& handler()
@@ -20,6 +24,12 @@ void EndProgram()
         return;
     }
     std::fflush(nullptr);
+#if defined(QUORVEL_SANITIZE)
+    // The sanitizer build looks for leaks before the immediate exit (which
+    // skips the checks at normal exit); what the windows and tables still
+    // hold is reachable and not reported. A leak ends the process with an error.
+    __lsan_do_leak_check();
+#endif
     std::_Exit(0);
 }
 

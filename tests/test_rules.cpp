@@ -17,7 +17,8 @@
 #include <functional>
 
 #if defined(QUORVEL_SANITIZE)
-#include <sanitizer/allocator_interface.h>
+// From the sanitizer runtime; GCC ships no header for it.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #else
 #include <malloc.h>
 #endif
