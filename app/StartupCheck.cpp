@@ -5,17 +5,19 @@
 #include "app/SubMain.h"
 #include "sound/modMusic.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QtGlobal>
 #include <cstdio>
 
 namespace StartupCheck
 {
-bool Begin()
+bool Begin(StartupOptions& options)
 {
     if (!qEnvironmentVariableIsSet("QUORVEL_STARTUP_CHECK")) return false;
     // Clocked, so that start-up keeps the pacing it has with a sound card.
     SetAudioOutput(AudioOutput::ClockedSilent);
+    options.instanceKey += QStringLiteral(".Check.%1").arg(QCoreApplication::applicationPid());
     return true;
 }
 

@@ -7,8 +7,9 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const bool check = StartupCheck::Begin();
-    if (!Main()) return 0;
+    StartupOptions options;
+    const bool check = StartupCheck::Begin(options);
+    if (!Main(options)) return 0;
     if (check) StartupCheck::Finish();
     return app.exec();
 }

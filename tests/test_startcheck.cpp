@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The built game as a separate process in a check run: it finds its folder
 // wherever the folder lies and however it is started.
+#include "app/SingleInstance.h"
+#include "app/SubMain.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -73,6 +76,16 @@ class TestStartCheck : public QObject
         const Run run = checkRun(executable(gameDir()));
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, kComplete + withSeparator(gameDir()).toLocal8Bit() + "\n");
+    }
+
+    void playersCopyDoesNotRefuseACheck()
+    {
+        // A player's game holds the name meanwhile; the check still reaches its end.
+        SingleInstance playing(StartupOptions{}.instanceKey);
+        QVERIFY(!playing.anotherIsRunning());
+        const Run run = checkRun(executable(gameDir()));
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.startsWith(kComplete));
     }
 
     void copiedFolderIsItsOwn()
