@@ -156,6 +156,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUORVEL_MAINTAINER}")
 
 if(WIN32)
+    # A game, not a console program: no console window behind it.
+    set_target_properties(quorvel PROPERTIES WIN32_EXECUTABLE ON)
     install(FILES ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/LICENSE.data DESTINATION .)
     install(DIRECTORY ${CMAKE_SOURCE_DIR}/LICENSES DESTINATION .)
     set(CPACK_GENERATOR NSIS)
