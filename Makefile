@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Thin wrapper over the CMake presets.
 JOBS ?= 2
-.PHONY: run test build build-asan bench screenshots clean
+.PHONY: run test build build-asan bench screenshots package clean
 
 build:
 	cmake --preset release
@@ -21,6 +21,11 @@ test: build build-asan
 bench: build
 	cmake --build --preset release --target benchmarks -j $(JOBS)
 	./bench/run-benchmarks.sh build/release
+
+# The Debian package (build/release/packages/), checked by tools/check-package.sh.
+package: build
+	rm -rf build/release/packages
+	cmake --build --preset release --target package
 
 clean:
 	rm -rf build

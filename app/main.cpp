@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/StartupCheck.h"
 #include "app/SubMain.h"
 
 #include <QApplication>
@@ -6,6 +7,9 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    if (!Main()) return 0;
+    StartupOptions options;
+    const bool check = StartupCheck::Begin(options);
+    if (!Main(options)) return 0;
+    if (check) StartupCheck::Finish();
     return app.exec();
 }

@@ -13,6 +13,7 @@ gstreamer1.0-pulseaudio gstreamer1.0-alsa
 timgm6mb-soundfont
 fonts-liberation
 xvfb xauth xdotool x11-utils
+dpkg-dev file lintian desktop-file-utils appstream
 "
 missing=""
 for p in $PACKAGES; do
