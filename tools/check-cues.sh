@@ -56,25 +56,8 @@ else
     trap 'rm -rf "$work"' EXIT
 fi
 
-# file  shortest  longest (seconds, the file's own length including its closing rest)
-table="
-1.mid 3 4
-2.mid 2 3
-3.mid 2 3
-4.mid 3 4
-5.mid 30 60
-6.mid 30 60
-7.mid 30 60
-8.mid 40 80
-9.mid 3 4
-10.mid 1 2
-11.mid 3 4
-12.mid 6 8
-13.mid 30 60
-14.mp3 4 8
-15.mid 2 3
-16.mid 0.7 1.3
-"
+# file  shortest  longest, one place for the game's tests and this script
+table=$(grep -v '^#' "$(dirname "$0")/../data/cue-lengths.txt")
 min_rms=0.005   # clearly above the noise floor of a silent 16-bit render
 max_peak=0.99   # a 16-bit render that clipped sits at full scale
 
