@@ -18,7 +18,8 @@ void PlayMusic(int track);
 void PlayEffect(int track);
 void PlayOnSecondPlayer(int track);
 
-namespace LoadingData {
+namespace LoadingData
+{
 // Fills SoundFiles; a missing file is reported and ends the program (false).
 bool BuildSoundCatalogue();
 } // namespace LoadingData
