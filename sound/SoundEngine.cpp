@@ -27,8 +27,9 @@ std::int64_t nowNs()
 
 // A file shorter than this has nothing to play; looping it would only spin.
 constexpr std::int64_t kShortestFrames = SoundRate / 100;
-// How long a device may go without asking for sound before the clock takes over.
-constexpr std::int64_t kStallNs = 120'000'000;
+// How long a device may go without asking for sound before the clock takes over: longer
+// than a busy machine keeps a sound server waiting, short enough not to upset the pacing.
+constexpr std::int64_t kStallNs = 500'000'000;
 // The clock's step, and the largest block rendered at once.
 constexpr auto kTick = std::chrono::milliseconds(5);
 constexpr int kBlock = 1024;
