@@ -1,90 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sound/modMusic.h"
 
+#include "sound/PlatformOutput.h"
+#include "sound/SoundEngine.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QPointer>
 #include <QTimer>
-#include <gst/gst.h>
 
 #include <algorithm>
 #include <chrono>
-#include <memory>
 #include <optional>
 #include <vector>
 
 namespace
 {
 
-struct GstObjectUnref {
-    void operator()(gpointer object) const { gst_object_unref(object); }
-};
-struct GObjectUnref {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
-struct GFree {
-    void operator()(gpointer memory) const { g_free(memory); }
-};
-template <class T> using GstPtr = std::unique_ptr<T, GstObjectUnref>;
-using GCharPtr = std::unique_ptr<gchar, GFree>;
-
-// GstPlayFlags "audio" alone: no video or subtitle branches for a sound file.
-constexpr guint kPlayAudioOnly = 0x2;
-constexpr GstClockTime kStateTimeout = 100 * GST_MSECOND;
-// Only a broken pipeline takes this long to preroll a small sound file.
-constexpr GstClockTime kRenderTimeout = 10 * GST_SECOND;
-// How long a wait gives a track whose length the pipeline does not know.
-constexpr qint64 kUnknownLengthMs = 60000;
+constexpr int MusicPlayer = 0;
+constexpr int SecondPlayer = 1;
+// A wait gives up this long after the track should have ended: a guard, never reached.
 constexpr qint64 kWaitGraceMs = 2000;
 
-// A new element, owned here: GStreamer hands it out with a floating reference.
-GstPtr<GstElement> makeElement(const char* factory)
-{
-    GstElement* element = gst_element_factory_make(factory, nullptr);
-    if (element) gst_object_ref_sink(element);
-    return GstPtr<GstElement>(element);
-}
-
-QByteArray fileSystemName(const QString& path)
-{
-#ifdef Q_OS_WIN
-    return path.toUtf8(); // GLib's file names are UTF-8 there
-#else
-    return QFile::encodeName(path);
-#endif
-}
-
-struct Player {
-    GstPtr<GstElement> pipeline;
-    quint64 serial = 0;
+// What the user-interface thread keeps of each slot's player.
+struct PlayerSlot {
+    quint64 serial = 0; // 0: empty
     QPointer<QObject> receiver;
-    bool ended = false;  // end of stream since the last start or rewind
-    bool failed = false; // an error since the last start
     std::vector<QPointer<QEventLoop>> waits;
 
-    Player() = default;
-    Player(const Player&) = delete;
-    Player& operator=(const Player&) = delete;
-    ~Player()
-    {
-        if (pipeline) {
-            GstPtr<GstBus> bus(gst_element_get_bus(pipeline.get()));
-            gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
-            gst_bus_set_flushing(bus.get(), TRUE); // nobody listens any more
-            // READY is silent, with the streaming threads stopped. Going on to NULL can
-            // take fluidsynth 100 ms (it waits for its voices to let go of the soundfont),
-            // so GStreamer finishes that on a thread of its own, holding its own reference.
-            gst_element_set_state(pipeline.get(), GST_STATE_READY);
-            gst_element_call_async(
-                pipeline.get(),
-                [](GstElement* e, gpointer) { gst_element_set_state(e, GST_STATE_NULL); }, nullptr,
-                nullptr);
-        }
-        endWaits();
-    }
     void endWaits()
     {
         for (const QPointer<QEventLoop>& loop : waits)
@@ -93,223 +37,81 @@ struct Player {
     }
 };
 
-std::unique_ptr<Player> MusicPlayer;
-std::unique_ptr<Player> SecondPlayer;
-quint64 lastSerial = 0;
+PlayerSlot players[2];
 AudioOutput audioOutput = AudioOutput::Platform;
-std::function<void(GstElement*)> sinkObserver;
 std::optional<QStringList> soundFontPlaces;
 std::optional<QString> soundFont;
+bool engineWired = false;
 
-void ensureGstreamer()
+std::shared_ptr<SoundOutput> makeOutput(AudioOutput kind)
 {
-    if (!gst_is_initialized()) gst_init(nullptr, nullptr);
+    switch (kind) {
+    case AudioOutput::FastSilent:
+        return std::make_shared<RecordingOutput>(SoundOutput::Pacing::Fast);
+    case AudioOutput::ClockedSilent:
+        return std::make_shared<RecordingOutput>(SoundOutput::Pacing::Clock);
+    case AudioOutput::Platform:
+        break;
+    }
+    return std::make_shared<PlatformOutput>();
 }
 
-// On the user-interface thread: a message of the player `serial` has arrived.
-void deliver(quint64 serial, GstMessageType type)
+// On the user-interface thread: a note of the player `serial` has arrived.
+void deliver(int slot, quint64 serial, SoundEngine::Note note)
 {
-    Player* player = nullptr;
-    if (MusicPlayer && MusicPlayer->serial == serial)
-        player = MusicPlayer.get();
-    else if (SecondPlayer && SecondPlayer->serial == serial)
-        player = SecondPlayer.get();
-    if (!player) return; // stopped or replaced since the message was posted
-
-    if (type == GST_MESSAGE_EOS || type == GST_MESSAGE_ERROR) {
-        (type == GST_MESSAGE_EOS ? player->ended : player->failed) = true;
-        player->endWaits();
-    }
-    if (QObject* receiver = player->receiver) {
+    PlayerSlot& player = players[slot];
+    if (player.serial != serial) return; // stopped or replaced since the note was posted
+    if (note == SoundEngine::Note::Ended) player.endWaits();
+    if (QObject* receiver = player.receiver) {
         QEvent event(PlaybackEventType);
         QCoreApplication::sendEvent(receiver, &event);
     }
 }
 
-// On a GStreamer thread: only hands the message over to the user-interface thread.
-// `data` packs the player's serial with one bit: whether every message is wanted.
-GstBusSyncReply handOver(GstBus*, GstMessage* message, gpointer data)
+// On the audio thread: only hands the note over to the user-interface thread.
+void post(int slot, quint64 serial, SoundEngine::Note note)
 {
-    const auto tag = reinterpret_cast<quintptr>(data);
-    const GstMessageType type = GST_MESSAGE_TYPE(message);
-    if ((tag & 1) || type == GST_MESSAGE_EOS || type == GST_MESSAGE_ERROR) {
-        if (QCoreApplication* app = QCoreApplication::instance()) {
-            const quint64 serial = tag >> 1;
-            QMetaObject::invokeMethod(
-                app, [serial, type] { deliver(serial, type); }, Qt::QueuedConnection);
-        }
-    }
-    // Nobody pops the bus, so nothing may pile up there; a dropped message is ours to release.
-    gst_message_unref(message);
-    return GST_BUS_DROP;
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            app, [slot, serial, note] { deliver(slot, serial, note); }, Qt::QueuedConnection);
 }
 
-void setSoundFont(GstElement*, GstElement* element, gpointer fileName)
+SoundEngine& engine()
 {
-    GstElementFactory* factory = gst_element_get_factory(element);
-    if (factory &&
-        g_strcmp0(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "fluiddec") == 0)
-        // Chorus costs a sixth of the synthesis and is barely heard in these cues.
-        g_object_set(element, "soundfont", static_cast<const gchar*>(fileName), "synth-chorus",
-                     FALSE, nullptr);
-}
-
-GstPtr<GstElement> silentSink(bool clocked)
-{
-    GstPtr<GstElement> sink = makeElement("fakesink");
-    if (sink) g_object_set(sink.get(), "sync", gboolean(clocked), nullptr);
-    return sink;
-}
-
-// The factory of the platform's audio output, found once, the first time it is needed;
-// empty when there is none and autoaudiosink would settle for a fake sink.
-const QByteArray& platformOutput()
-{
-    static const QByteArray factoryName = [] {
-        QByteArray found;
-        GstPtr<GstElement> probe = makeElement("autoaudiosink");
-        if (!probe) return found;
-        if (gst_element_set_state(probe.get(), GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS) {
-            std::unique_ptr<GObject, GObjectUnref> child(
-                gst_child_proxy_get_child_by_index(GST_CHILD_PROXY(probe.get()), 0));
-            if (child && GST_IS_ELEMENT(child.get())) {
-                GstElementFactory* factory = gst_element_get_factory(GST_ELEMENT(child.get()));
-                const gchar* name =
-                    factory ? gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)) : "";
-                if (g_strcmp0(name, "fakesink") != 0 && g_strcmp0(name, "fakeaudiosink") != 0)
-                    found = name;
-            }
-        }
-        gst_element_set_state(probe.get(), GST_STATE_NULL);
-        return found;
+    SoundEngine& e = SoundEngine::instance();
+    static const bool wired = [&e] {
+        engineWired = true;
+        e.setNotifier(&post);
+        e.setOutput(makeOutput(audioOutput));
+        // Nothing is posted to an application that is going away, and the device is let go.
+        qAddPostRoutine([] {
+            SoundEngine::instance().setNotifier({});
+            SoundEngine::instance().setOutput(nullptr);
+        });
+        return true;
     }();
-    return factoryName;
+    Q_UNUSED(wired);
+    return e;
 }
 
-GstPtr<GstElement> playerSink()
+void stopSlot(int slot)
 {
-    switch (audioOutput) {
-    case AudioOutput::FastSilent:
-        return silentSink(false);
-    case AudioOutput::ClockedSilent:
-        return silentSink(true);
-    case AudioOutput::Platform:
-        break;
-    }
-    // Without an audio output the game keeps its pacing through a clocked silent sink.
-    if (platformOutput().isEmpty()) return silentSink(true);
-    // The sink autoaudiosink chose, made directly: no new search for every file. A short
-    // buffer lets the end of an effect arrive when it is heard, not a second later.
-    GstPtr<GstElement> sink = makeElement(platformOutput().constData());
-    if (sink && g_object_class_find_property(G_OBJECT_GET_CLASS(sink.get()), "buffer-time"))
-        g_object_set(sink.get(), "buffer-time", gint64(60000), "latency-time", gint64(10000),
-                     nullptr);
-    return sink;
-}
-
-// Builds a playbin for `path` and brings it to PAUSED: a file that prerolls is
-// renderable. Null when it is not.
-std::unique_ptr<Player> render(const QString& path, GstPtr<GstElement> sink, bool notifyAll)
-{
-    ensureGstreamer();
-    auto player = std::make_unique<Player>();
-    player->pipeline = makeElement("playbin");
-    GCharPtr uri(gst_filename_to_uri(fileSystemName(path).constData(), nullptr));
-    if (!player->pipeline || !sink || !uri) return nullptr;
-    GstElement* pipeline = player->pipeline.get();
-    g_object_set(pipeline, "uri", uri.get(), "flags", kPlayAudioOnly, "audio-sink", sink.get(),
-                 nullptr);
-
-    const QString font = SoundFontPath();
-    if (!font.isEmpty()) {
-        g_signal_connect_data(
-            pipeline, "element-setup", reinterpret_cast<GCallback>(&setSoundFont),
-            g_strdup(fileSystemName(font).constData()),
-            [](gpointer fileName, GClosure*) { g_free(fileName); }, GConnectFlags(0));
-    }
-
-    player->serial = ++lastSerial;
-    const quintptr tag = (quintptr(player->serial) << 1) | (notifyAll ? 1 : 0);
-    GstPtr<GstBus> bus(gst_element_get_bus(pipeline));
-    gst_bus_set_sync_handler(bus.get(), &handOver, reinterpret_cast<gpointer>(tag), nullptr);
-
-    if (gst_element_set_state(pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
-        return nullptr;
-    const GstStateChangeReturn prerolled =
-        gst_element_get_state(pipeline, nullptr, nullptr, kRenderTimeout);
-    if (prerolled != GST_STATE_CHANGE_SUCCESS && prerolled != GST_STATE_CHANGE_NO_PREROLL)
-        return nullptr;
-    return player;
-}
-
-// Rendering for a slot: the observer sees the sink first.
-std::unique_ptr<Player> renderForSlot(const QString& path, bool notifyAll)
-{
-    ensureGstreamer();
-    GstPtr<GstElement> sink = playerSink();
-    if (sink && sinkObserver) sinkObserver(sink.get());
-    return render(path, std::move(sink), notifyAll);
-}
-
-bool run(Player& player)
-{
-    player.ended = false;
-    player.failed = false;
-    return gst_element_set_state(player.pipeline.get(), GST_STATE_PLAYING) !=
-           GST_STATE_CHANGE_FAILURE;
-}
-
-bool isRunning(const Player& player)
-{
-    GstState state = GST_STATE_VOID_PENDING;
-    const GstStateChangeReturn result =
-        gst_element_get_state(player.pipeline.get(), &state, nullptr, kStateTimeout);
-    return result != GST_STATE_CHANGE_FAILURE && state == GST_STATE_PLAYING;
-}
-
-gint64 stopTime(const Player& player)
-{
-    gint64 duration = -1;
-    return gst_element_query_duration(player.pipeline.get(), GST_FORMAT_TIME, &duration) ? duration
-                                                                                         : -1;
-}
-
-gint64 currentPosition(const Player& player)
-{
-    gint64 position = -1;
-    return gst_element_query_position(player.pipeline.get(), GST_FORMAT_TIME, &position) ? position
-                                                                                         : -1;
-}
-
-// Whether the track has played to its end. The position at the end of the stream
-// is not always its duration: an MP3 ends a nanosecond past it, and fluiddec stops
-// up to one 10 ms tick short of a MIDI file's final event, so the end of the
-// stream itself counts too.
-bool reachedEnd(const Player& player)
-{
-    if (player.ended) return true;
-    const gint64 stop = stopTime(player);
-    return stop > 0 && currentPosition(player) >= stop;
+    engine().stop(slot);
+    players[slot].serial = 0;
+    players[slot].receiver = nullptr;
+    players[slot].endWaits();
 }
 
 // Both slots: the old player goes first, and a failure leaves the slot empty.
-bool openSlot(std::unique_ptr<Player>& slot, const QString& path, QObject* receiver)
+bool openSlot(int slot, const QString& path, QObject* receiver)
 {
-    slot.reset();
-    std::unique_ptr<Player> player = renderForSlot(path, receiver != nullptr);
-    if (!player) return false;
-    player->receiver = receiver;
-    slot = std::move(player);
-    if (!run(*slot)) {
-        slot.reset();
-        return false;
-    }
+    stopSlot(slot);
+    std::shared_ptr<const LoadedSound> sound = engine().load(path);
+    if (!sound) return false;
+    if (sound->isMidi() && !engine().midiReady()) return false;
+    players[slot].receiver = receiver;
+    players[slot].serial = engine().start(slot, std::move(sound), receiver != nullptr);
     return true;
-}
-
-double seconds(gint64 time)
-{
-    return time < 0 ? -1.0 : double(time) / double(GST_SECOND);
 }
 
 } // namespace
@@ -317,6 +119,12 @@ double seconds(gint64 time)
 void SetAudioOutput(AudioOutput output)
 {
     audioOutput = output;
+    if (engineWired) engine().setOutput(makeOutput(output));
+}
+
+void SetSoundOutput(std::shared_ptr<SoundOutput> output)
+{
+    engine().setOutput(std::move(output));
 }
 
 bool OpenMusic(const QString& path, QObject* notifyWindow)
@@ -326,34 +134,26 @@ bool OpenMusic(const QString& path, QObject* notifyWindow)
 
 void StopMusic()
 {
-    MusicPlayer.reset();
+    stopSlot(MusicPlayer);
 }
 
 void KeepMusicLooping()
 {
-    Player* player = MusicPlayer.get();
-    if (!player || !isRunning(*player)) return;
-    if (reachedEnd(*player)) {
-        player->ended = false;
-        gst_element_seek_simple(player->pipeline.get(), GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, 0);
-    }
+    const SoundEngine::Status status = engine().status(MusicPlayer);
+    if (status.state == SoundEngine::State::Empty) return;
+    if (status.position == status.stopTime) engine().rewind(MusicPlayer);
 }
 
 void WaitForMusicEnd()
 {
-    Player* player = MusicPlayer.get();
-    if (!player || !isRunning(*player)) return;
-    if (player->failed || reachedEnd(*player)) return;
-    const gint64 stop = stopTime(*player);
-    const gint64 position = currentPosition(*player);
-
-    // A stuck pipeline must not hold the game: give up after the rest of the track and a grace.
+    const SoundEngine::Status status = engine().status(MusicPlayer);
+    if (status.state != SoundEngine::State::Playing) return;
     const qint64 limitMs =
-        (stop > 0 ? (stop - std::max<gint64>(position, 0)) / GST_MSECOND : kUnknownLengthMs) +
-        kWaitGraceMs;
+        qint64((status.stopTime - std::max(status.position, 0.0)) * 1000) + kWaitGraceMs;
     QEventLoop loop;
-    std::erase_if(player->waits, [](const QPointer<QEventLoop>& wait) { return wait.isNull(); });
-    player->waits.emplace_back(&loop);
+    PlayerSlot& player = players[MusicPlayer];
+    std::erase_if(player.waits, [](const QPointer<QEventLoop>& wait) { return wait.isNull(); });
+    player.waits.emplace_back(&loop);
     QTimer::singleShot(std::chrono::milliseconds(limitMs), &loop, &QEventLoop::quit);
     loop.exec();
 }
@@ -365,40 +165,34 @@ bool OpenSecond(const QString& path)
 
 void StopSecond()
 {
-    SecondPlayer.reset();
+    stopSlot(SecondPlayer);
 }
 
 double MediaDuration(const QString& path)
 {
-    static QHash<QString, double> known;
-    if (const auto found = known.constFind(path); found != known.cend()) return *found;
-    double duration = -1;
-    ensureGstreamer();
-    if (std::unique_ptr<Player> probe = render(path, silentSink(false), false))
-        duration = seconds(stopTime(*probe));
-    known.insert(path, duration);
-    return duration;
+    const std::shared_ptr<const LoadedSound> sound = engine().load(path);
+    return sound ? sound->lengthSeconds() : -1.0;
 }
 
 bool MusicIsRunning()
 {
-    return MusicPlayer && isRunning(*MusicPlayer);
+    return engine().status(MusicPlayer).state != SoundEngine::State::Empty;
 }
 double MusicPosition()
 {
-    return MusicPlayer ? seconds(currentPosition(*MusicPlayer)) : -1.0;
+    return engine().status(MusicPlayer).position;
 }
 double MusicStopTime()
 {
-    return MusicPlayer ? seconds(stopTime(*MusicPlayer)) : -1.0;
+    return engine().status(MusicPlayer).stopTime;
 }
 bool SecondIsRunning()
 {
-    return SecondPlayer && isRunning(*SecondPlayer);
+    return engine().status(SecondPlayer).state != SoundEngine::State::Empty;
 }
 double SecondPosition()
 {
-    return SecondPlayer ? seconds(currentPosition(*SecondPlayer)) : -1.0;
+    return engine().status(SecondPlayer).position;
 }
 
 QStringList SoundFontPlaces()
@@ -439,7 +233,7 @@ QString SoundFontPath()
     return *soundFont;
 }
 
-void SetAudioSinkObserver(std::function<void(_GstElement*)> observer)
+int SoundFontLoadCount()
 {
-    sinkObserver = std::move(observer);
+    return engine().soundFontLoads();
 }

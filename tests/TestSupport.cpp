@@ -7,8 +7,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <gst/gst.h>
+
+#include <cmath>
 
 namespace TestSupport
 {
@@ -62,28 +65,36 @@ QByteArray MakeMidi(double seconds, int note, double restSeconds)
 
 QByteArray MakeMp3(double seconds)
 {
-    if (!gst_is_initialized()) gst_init(nullptr, nullptr);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("tone.mp3");
-    const int buffers = int(seconds * 44100 / 1024) + 1;
-    const QString desc = QStringLiteral("audiotestsrc num-buffers=%1 samplesperbuffer=1024 ! "
-                                        "audioconvert ! lamemp3enc ! filesink location=\"%2\"")
-                             .arg(buffers)
-                             .arg(path);
-    GError* error = nullptr;
-    GstElement* pipeline = gst_parse_launch(desc.toUtf8().constData(), &error);
-    if (!pipeline) {
-        if (error) g_error_free(error);
-        return {};
+    // A falling tone, mono at 22 050 Hz (so that the player has to resample it), encoded
+    // by the lame encoder when there is one; otherwise the game's own loading tune.
+    const QString encoder = QStandardPaths::findExecutable(QStringLiteral("lame"));
+    if (encoder.isEmpty()) {
+        QFile shipped(qEnvironmentVariable("QUORVEL_SOURCE_DIR") +
+                      QStringLiteral("/data/sounds/14.mp3"));
+        return shipped.open(QIODevice::ReadOnly) ? shipped.readAll() : QByteArray();
     }
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(pipeline);
-    GstMessage* msg = gst_bus_timed_pop_filtered(
-        bus, 10 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    if (msg) gst_message_unref(msg);
-    gst_object_unref(bus);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
+    const int rate = 22050;
+    QByteArray pcm;
+    const int frames = int(seconds * rate);
+    double phase = 0;
+    for (int i = 0; i < frames; ++i) {
+        phase += 2 * M_PI * (880.0 - 440.0 * i / frames) / rate;
+        const qint16 v = qint16(std::lround(std::sin(phase) * 12000));
+        pcm += char(v & 0xFF);
+        pcm += char((v >> 8) & 0xFF);
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tone.mp3"));
+    QProcess lame;
+    lame.start(encoder,
+               {QStringLiteral("--quiet"), QStringLiteral("-r"), QStringLiteral("-s"),
+                QStringLiteral("22.05"), QStringLiteral("--bitwidth"), QStringLiteral("16"),
+                QStringLiteral("--signed"), QStringLiteral("--little-endian"), QStringLiteral("-m"),
+                QStringLiteral("m"), QStringLiteral("-"), path});
+    if (!lame.waitForStarted()) return {};
+    lame.write(pcm);
+    lame.closeWriteChannel();
+    if (!lame.waitForFinished(30000) || lame.exitCode() != 0) return {};
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }

@@ -11,7 +11,8 @@ namespace TestSupport
 // A Standard MIDI File with one note held for `seconds`, then `restSeconds` of
 // silence before the end of the track.
 QByteArray MakeMidi(double seconds, int note = 72, double restSeconds = 0.0);
-// An MP3 of a sine tone, encoded by GStreamer; empty on failure.
+// An MP3 of a tone about `seconds` long (the shipped loading tune where no
+// encoder is installed); empty on failure.
 QByteArray MakeMp3(double seconds);
 bool WriteFile(const QString& path, const QByteArray& bytes);
 

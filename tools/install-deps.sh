@@ -7,9 +7,7 @@ PACKAGES="
 cmake g++ make pkg-config
 qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
 libbenchmark-dev
-libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
-gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
-gstreamer1.0-pulseaudio gstreamer1.0-alsa
+libfluidsynth-dev libmpg123-dev qt6-multimedia-dev
 timgm6mb-soundfont
 fonts-liberation
 xvfb xauth xdotool x11-utils
