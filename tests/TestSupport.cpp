@@ -4,6 +4,7 @@
 #include "base/AllCorrector.h"
 #include "content/Cp1251.h"
 #include "content/QuestionBank.h"
+#include "tools/midigen/smf.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,51 +17,22 @@
 namespace TestSupport
 {
 
-namespace
-{
-void putVarLen(QByteArray& out, quint32 v)
-{
-    QByteArray bytes;
-    bytes.prepend(char(v & 0x7F));
-    while (v >>= 7)
-        bytes.prepend(char((v & 0x7F) | 0x80));
-    out += bytes;
-}
-void putBE(QByteArray& out, quint32 v, int n)
-{
-    for (int i = n - 1; i >= 0; --i)
-        out += char((v >> (8 * i)) & 0xFF);
-}
-} // namespace
 
 QByteArray MakeMidi(double seconds, int note, double restSeconds)
 {
     // 480 ticks per quarter at the default 120 bpm: 960 ticks a second.
-    const quint32 hold = quint32(seconds * 960);
-    const quint32 rest = quint32(restSeconds * 960);
-    QByteArray track;
-    putVarLen(track, 0);
-    track += QByteArray::fromHex("c000"); // program 0
-    putVarLen(track, 0);
-    track += char(0x90);
-    track += char(note);
-    track += char(100);
-    putVarLen(track, hold);
-    track += char(0x80);
-    track += char(note);
-    track += char(0);
-    putVarLen(track, rest);
-    track += QByteArray::fromHex("ff2f00");
-
-    QByteArray file("MThd");
-    putBE(file, 6, 4);
-    putBE(file, 0, 2);
-    putBE(file, 1, 2);
-    putBE(file, 480, 2);
-    file += "MTrk";
-    putBE(file, quint32(track.size()), 4);
-    file += track;
-    return file;
+    const auto hold = std::uint32_t(seconds * 960);
+    const auto rest = std::uint32_t(restSeconds * 960);
+    const auto key = std::uint8_t(note);
+    midigen::MidiTrack track;
+    track.events.push_back({0, 1, 0, {0xC0, 0x00}});
+    track.events.push_back({0, 2, 1, {0x90, key, 100}});
+    track.events.push_back({hold, 0, 2, {0x80, key, 0}});
+    midigen::MidiFile file;
+    file.tracks.push_back(std::move(track));
+    file.endTick = hold + rest;
+    const std::vector<std::uint8_t> bytes = midigen::encodeSmf(file);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
 QByteArray MakeMp3(double seconds)
