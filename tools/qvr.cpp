@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <cstdio>
 
@@ -40,6 +41,15 @@ int build(const QStringList& args)
 {
     const int o = args.indexOf(QStringLiteral("-o"));
     if (o < 1 || o + 1 != args.size() - 1) return usage();
+    const QFileInfo target(args[o + 1]);
+    for (int i = 0; i < o; ++i) {
+        const QFileInfo in(args[i]);
+        if (target.exists() && (target.canonicalFilePath() == in.canonicalFilePath())) {
+            err(QStringLiteral("qvr: %1 is one of the sources; it is not overwritten")
+                    .arg(args[o + 1]));
+            return 1;
+        }
+    }
     QList<QPair<QString, QByteArray>> sources;
     for (int i = 0; i < o; ++i) {
         QFile f(args[i]);
@@ -75,11 +85,18 @@ int check(const QString& path)
 {
     const auto plain = readPlain(path);
     if (!plain) return 1;
-    const QStringList faults = Bank::CheckBank(*plain);
-    for (const QString& f : faults)
-        std::printf("%s\n", f.toUtf8().constData());
-    if (faults.isEmpty()) std::printf("%s: clean\n", path.toUtf8().constData());
-    return faults.isEmpty() ? 0 : 1;
+    const Bank::CheckResult r = Bank::CheckBank(*plain);
+    for (const QString& f : r.errors)
+        std::printf("error: %s\n", f.toUtf8().constData());
+    for (const QString& f : r.warnings)
+        std::printf("warning: %s\n", f.toUtf8().constData());
+    if (r.errors.isEmpty() && r.warnings.isEmpty())
+        std::printf("%s: clean\n", path.toUtf8().constData());
+    else
+        std::printf("%s: %lld errors, %lld warnings\n", path.toUtf8().constData(),
+                    static_cast<long long>(r.errors.size()),
+                    static_cast<long long>(r.warnings.size()));
+    return r.errors.isEmpty() ? 0 : 1;
 }
 
 } // namespace
