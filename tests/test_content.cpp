@@ -4,7 +4,9 @@
 #include "base/AllCorrector.h"
 #include "base/AppPath.h"
 #include "base/Random.h"
+#include "content/BankCsv.h"
 #include "content/BankSource.h"
+#include "content/BankStats.h"
 #include "content/CodirText.h"
 #include "content/Cp1251.h"
 #include "content/LoadingData.h"
@@ -562,6 +564,62 @@ class TestContent : public QObject
         // Within one file the levels still increase.
         const auto back = BankSource::Compile({{"a", "[1]\nq|a|b|c|d|1\n[2]\n[1]\n"}});
         QCOMPARE(back.errors, QStringList{"a:4:2: level 1 comes after level 2"});
+    }
+
+    void nearDuplicatesAcrossTheBank()
+    {
+        QCOMPARE(BankStats::Normalised(QStringLiteral("  Ёлка, «зимой» — ЗЕЛЁНАЯ?! ")),
+                 QStringLiteral("елка зимой зеленая"));
+        QCOMPARE(BankStats::Similarity("a b c d e", "e d c b a"), 1.0);
+        QCOMPARE(BankStats::Similarity("a b c d", "a b c e"), 0.6);
+        const auto t = loaded(cp(QStringLiteral(
+            "Сколько ног у паука?|6|8|10|12|2\\Какой город — столица Франции?|a|b|c|d|1\\"
+            "Сколько лап у кошки?|a|b|c|d|1^"
+            "сколько НОГ у паука|a|b|c|d|3\\Какой город столица Франции сегодня?|a|b|c|d|1\\"
+            "Какой город столица Италии?|a|b|c|d|1\\Сколько ног у паука?|a|b|c|d|0")));
+        const auto d = BankStats::NearDuplicates(t);
+        QCOMPARE(d.size(), std::size_t(2));
+        QCOMPARE(std::tie(d[0].levelA, d[0].questionA, d[0].levelB, d[0].questionB),
+                 std::make_tuple(0, 0, 1, 0));
+        QCOMPARE(d[0].similarity, 1.0);
+        QCOMPARE(std::tie(d[1].levelA, d[1].questionA, d[1].levelB, d[1].questionB),
+                 std::make_tuple(0, 1, 1, 1));
+        QVERIFY(d[1].similarity >= 0.8 && d[1].similarity < 1.0);
+    }
+
+    void csvRoundTripsAndNamesRows()
+    {
+        const QByteArray source =
+            QStringLiteral("[1]\nВопрос, с запятой?|«да»|\"нет\"|может|никогда|1\n"
+                           "Второй|a|b|c|d|4|заметка, с запятой\n\n[2]\nТретий| "
+                           "пробел|2|3|4|2\n")
+                .toUtf8();
+        const auto built = BankSource::Compile({{"a.txt", source}});
+        QVERIFY(built.errors.isEmpty());
+        const QByteArray csv = BankCsv::Export(built.plain);
+        QVERIFY2(
+            csv.contains(
+                QStringLiteral("1,\"Вопрос, с запятой?\",«да»,\"\"\"нет\"\"\",может").toUtf8()),
+            csv.constData());
+        const auto back = BankCsv::Import("q.csv", csv);
+        QVERIFY2(back.errors.isEmpty(), qPrintable(back.errors.join('\n')));
+        QCOMPARE(back.plain, built.plain);
+        QCOMPARE(BankSource::Dump(back.plain), source);
+        // A sheet saved with LF line ends and without the header row.
+        const auto lf = BankCsv::Import("q.csv", "1,q,a,b,c,d,2\n1,r,a,b,c,d,3,\n2,s,a,b,c,d,1\n");
+        QVERIFY(lf.errors.isEmpty());
+        QCOMPARE(lf.plain, QByteArray("q|a|b|c|d|2\\r|a|b|c|d|3\\^s|a|b|c|d|1\\"));
+        // Faults name the row of the sheet.
+        auto bad = BankCsv::Import("q.csv", "level,question\r\n1,q,a,b,c,d,2\r\n1,q,a,b,c,d,7\r\n");
+        QCOMPARE(bad.errors.size(), 1);
+        QVERIFY2(bad.errors[0].startsWith("q.csv:3: right answer \"7\""),
+                 qPrintable(bad.errors[0]));
+        bad = BankCsv::Import("q.csv", "1,q,a,b,c,d\n1,\"q\nx\",a,b,c,d,1\n3,q,a,b,c,d,1\n");
+        QCOMPARE(bad.errors.size(), 2);
+        QVERIFY(bad.errors[0].startsWith("q.csv:1: 6 columns"));
+        QVERIFY(bad.errors[1].startsWith("q.csv:2: a line break inside a cell"));
+        bad = BankCsv::Import("q.csv", "1,q,a,b,c,d,1\n3,q,a,b,c,d,1\n");
+        QCOMPARE(bad.errors, QStringList{"q.csv:2: level 2 is missing before level 3"});
     }
 
     void folderAndRandom()

@@ -168,6 +168,56 @@ class TestQvr : public QObject
         QCOMPARE(qvr({"dump", bank}).code, 0);
     }
 
+    // Counts, longest texts, what does not fit the window and near-duplicates.
+    void statsOfABank()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
+        QByteArray s = handBank();
+        const QString longText = QStringLiteral("Очень длинный вопрос ").repeated(12) + "?";
+        const QString longAnswer = QStringLiteral("Ответ заметно шире, чем кнопка ответа в окне игры");
+        s.replace(QStringLiteral("[2]\n").toUtf8(), ("[2]\n" + longText + "|" + longAnswer +
+                                                     "|b|c|d|1\nСколько будет 1 + 1 ?|a|b|c|d|2\n")
+                                                        .toUtf8());
+        QVERIFY(TestSupport::WriteFile(src, s));
+        QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
+        const Run stats = qvr({"stats", bank});
+        QCOMPARE(stats.code, 0);
+        const QString out = QString::fromUtf8(stats.out);
+        QVERIFY2(out.contains("level 1: 2 playable; longest question 20 characters (question 1)"),
+                 qPrintable(out));
+        QVERIFY(out.contains(QStringLiteral("level 2: 4 playable; longest question %1 characters "
+                                            "(question 1), longest answer %2 characters (question "
+                                            "1, answer 1)")
+                                 .arg(longText.size())
+                                 .arg(longAnswer.size())));
+        QVERIFY(out.contains("  question 1 is longer than two lines: Очень"));
+        QVERIFY(out.contains("  question 1, answer 1 is wider than its button: " + longAnswer));
+        QVERIFY(out.contains("too long to fit: 2\n"));
+        QVERIFY(out.contains("near-duplicate (1.00): level 1, question 1 ~ level 2, question 2"));
+        // and "Ёлка (зимой)?" on every level: 15 * 14 / 2 pairs more.
+        QVERIFY(out.contains("near-duplicates: 106\n"));
+    }
+
+    void csvExportImportRoundTrip()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr"),
+                      csv = dir.filePath("bank.csv"), again = dir.filePath("again.qvr");
+        QVERIFY(TestSupport::WriteFile(src, handBank()));
+        QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
+        const Run exported = qvr({"export", "--csv", bank});
+        QCOMPARE(exported.code, 0);
+        QCOMPARE(exported.out.count('\n'), 31);
+        QVERIFY(TestSupport::WriteFile(csv, exported.out));
+        QCOMPARE(qvr({"import", "--csv", csv, "-o", again}).code, 0);
+        QCOMPARE(*ReadFileBytes(again), *ReadFileBytes(bank));
+        QCOMPARE(qvr({"dump", again}).out, handBank());
+        QCOMPARE(qvr({"import", "--csv", csv, "-o", csv}).code, 1);
+        QCOMPARE(*ReadFileBytes(csv), exported.out);
+        QCOMPARE(qvr({"export", bank}).code, 2);
+    }
+
     void secondInstanceIsRefusedWithoutFiles()
     {
         const QString key =
