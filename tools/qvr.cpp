@@ -183,8 +183,11 @@ int stats(const QString& path)
             for (int f = 1; f <= 4; ++f) {
                 const QString answer = table(l, f, q);
                 if (answer.size() > aLen) aLen = answer.size(), longA = q, longAField = f;
-                // "A: " is about as wide as any of the four prefixes.
-                if (!TextFit::AnswerFits(QStringLiteral("A: ") + answer))
+                // It may land on any button; the widest prefix decides.
+                bool fits = true;
+                for (const char* prefix : {"A: ", "B: ", "C: ", "D: "})
+                    fits = fits && TextFit::AnswerFits(QLatin1String(prefix) + answer);
+                if (!fits)
                     overflow << QStringLiteral("  question %1, answer %2 is wider than its button: "
                                                "%3")
                                     .arg(q + 1)
