@@ -73,8 +73,25 @@ int AnswerNumber(const QString& field5)
     return negative ? -rounded : rounded;
 }
 
+bool IsPlayable(const QString& text, const QString& field5)
+{
+    const int answer = AnswerNumber(field5);
+    return !text.isEmpty() && answer >= 1 && answer <= 4;
+}
+
+bool IsCanonicalAnswerNumber(const QString& field5)
+{
+    return field5.size() == 1 && field5[0] >= u'1' && field5[0] <= u'4';
+}
+
+namespace
+{
+quint64 lastGeneration = 0;
+}
+
 void QuestionTable::clear()
 {
+    generation_ = ++lastGeneration;
     text_.clear();
     levelCount_ = 0;
     for (auto& q : questions_)
@@ -127,8 +144,7 @@ void QuestionTable::load(QByteArray plain, const std::function<void()>& yield)
         }
         for (std::size_t i = 0; i < list.size(); ++i) {
             const int idx = static_cast<int>(i);
-            const int answer = AnswerNumber((*this)(level, 5, idx));
-            if (list[i].length[0] > 0 && answer >= 1 && answer <= 4)
+            if (IsPlayable((*this)(level, 0, idx), (*this)(level, 5, idx)))
                 playable_[level].push_back(idx);
         }
         ++level;
@@ -239,34 +255,62 @@ QByteArray ScrambleBank(const QByteArray& plain)
     return bytes;
 }
 
-QStringList CheckBank(const QByteArray& plain)
+int QuestionDeck::deal(const QuestionTable& table, int level, const std::function<float()>& rnd)
 {
-    QStringList faults;
+    if (level < 0 || level >= kLevels) return -1;
+    auto& deck = decks_[std::size_t(level)];
+    if (generation_[std::size_t(level)] != table.generation()) {
+        deck.clear();
+        generation_[std::size_t(level)] = table.generation();
+    }
+    if (deck.empty()) {
+        deck = table.playable(level);
+        // Fisher-Yates, dealt from the back.
+        for (std::size_t i = deck.size(); i > 1; --i) {
+            const std::size_t j =
+                std::min(i - 1, static_cast<std::size_t>(double(rnd()) * double(i)));
+            std::swap(deck[i - 1], deck[j]);
+        }
+    }
+    if (deck.empty()) return -1;
+    const int q = deck.back();
+    deck.pop_back();
+    return q;
+}
+
+CheckResult CheckBank(const QByteArray& plain)
+{
+    CheckResult r;
+    QStringList& errors = r.errors;
+    QStringList& warnings = r.warnings;
     const std::string_view all(plain.constData(), std::size_t(plain.size()));
     const std::size_t levels = countPieces(all, kLevelSeparator);
     if (levels > std::size_t(kLevels))
-        faults << QStringLiteral("the bank has %1 levels; only %2 fit, the rest is ignored")
+        errors << QStringLiteral("the bank has %1 levels; only %2 fit, the rest is never loaded")
                       .arg(levels)
                       .arg(kLevels);
 
-    std::array<int, kLevels> playable{};
     int level = 0;
     forEachPiece(all, kLevelSeparator, [&](std::string_view levelText) {
         const int number = ++level;
+        if (number > kLevels) return false;
         const QString where = QStringLiteral("level %1").arg(number);
         const std::size_t pieces = countPieces(levelText, kQuestionSeparator);
-        if (pieces > std::size_t(kQuestions))
-            faults << QStringLiteral("%1: %2 questions; only %3 fit, the rest is ignored")
+        // The empty piece after a closing "\" is how a level ends, not a question.
+        const bool closed = !levelText.empty() && levelText.back() == kQuestionSeparator;
+        const std::size_t questions = pieces - (closed ? 1 : 0);
+        if (questions > std::size_t(kQuestions))
+            errors << QStringLiteral("%1: %2 questions; only %3 fit, the rest is never asked")
                           .arg(where)
-                          .arg(pieces)
+                          .arg(questions)
                           .arg(kQuestions);
         std::size_t q = 0;
         forEachPiece(levelText, kQuestionSeparator, [&](std::string_view qText) {
             ++q;
-            const QString at = QStringLiteral("%1, question %2").arg(where).arg(q);
+            if (q > std::size_t(kQuestions)) return false;
+            const QString at = QStringLiteral("%1, question %2: ").arg(where).arg(q);
             if (qText.empty()) {
-                // The empty piece after a closing "\" is how a level ends.
-                if (q != pieces) faults << at + QStringLiteral(": empty question");
+                if (q != pieces) errors << at + QStringLiteral("empty question");
                 return true;
             }
             QStringList fields;
@@ -274,37 +318,46 @@ QStringList CheckBank(const QByteArray& plain)
                 fields << Cp1251::decode(f.data(), qsizetype(f.size()));
                 return true;
             });
-            if (fields.size() > kFields)
-                faults << at + QStringLiteral(
-                                   ": %1 fields, at most %2 (a stray \"|\" splits a field)")
-                                   .arg(fields.size())
-                                   .arg(kFields);
-            if (fields.size() < 6)
-                faults << at + QStringLiteral(": only %1 fields, 6 needed").arg(fields.size());
             auto field = [&](int i) { return i < fields.size() ? fields[i] : QString(); };
-            if (field(0).trimmed().isEmpty())
-                faults << at + QStringLiteral(": empty question text");
-            for (int i = 1; i <= 4; ++i)
-                if (field(i).trimmed().isEmpty())
-                    faults << at + QStringLiteral(": answer %1 is empty").arg(i);
+            const QString text = field(0), right = field(5);
+            const bool playable = IsPlayable(text, right);
+            if (playable) ++r.playable[std::size_t(number - 1)];
+
+            if (fields.size() < 6)
+                errors << at + QStringLiteral("only %1 fields, 6 needed").arg(fields.size());
+            if (text.isEmpty()) errors << at + QStringLiteral("empty question text");
+            if (fields.size() >= 6 && !IsPlayable(QStringLiteral("x"), right))
+                errors << at + QStringLiteral("field 5 \"%1\" is not a number 1 to 4").arg(right);
+
+            if (fields.size() > kFields)
+                warnings << at + QStringLiteral("%1 fields, at most %2 are loaded (a stray \"|\" "
+                                                "splits a field)")
+                                     .arg(fields.size())
+                                     .arg(kFields);
+            if (!text.isEmpty() && text.trimmed().isEmpty())
+                warnings << at + QStringLiteral("question text is only blanks");
+            for (int i = 1; i <= 4; ++i) {
+                if (field(i).isEmpty())
+                    warnings << at + QStringLiteral("answer %1 is empty").arg(i);
+                else if (field(i).trimmed().isEmpty())
+                    warnings << at + QStringLiteral("answer %1 is only blanks").arg(i);
+            }
             for (int i = 1; i <= 4; ++i)
                 for (int j = i + 1; j <= 4; ++j)
                     if (!field(i).trimmed().isEmpty() &&
                         field(i).trimmed().compare(field(j).trimmed(), Qt::CaseInsensitive) == 0)
-                        faults << at +
-                                      QStringLiteral(": answers %1 and %2 are equal").arg(i).arg(j);
-            const QString right = field(5);
-            bool plainNumber = right.size() == 1 && right[0] >= u'1' && right[0] <= u'4';
-            if (!plainNumber)
-                faults << at + QStringLiteral(": field 5 \"%1\" is not a number 1 to 4").arg(right);
+                        warnings << at +
+                                        QStringLiteral("answers %1 and %2 are equal").arg(i).arg(j);
+            if (playable && !IsCanonicalAnswerNumber(right))
+                warnings << at + QStringLiteral("field 5 \"%1\" is read as %2; write it as %2")
+                                     .arg(right)
+                                     .arg(AnswerNumber(right));
             for (int i = 0; i < fields.size() && i < kFields; ++i)
                 if (std::any_of(fields[i].begin(), fields[i].end(),
                                 [](QChar c) { return c.unicode() < 32; })) {
-                    faults << at + QStringLiteral(": control character in field %1").arg(i);
+                    warnings << at + QStringLiteral("control character in field %1").arg(i);
                     break;
                 }
-            if (number <= kLevels && !field(0).trimmed().isEmpty() && plainNumber)
-                ++playable[number - 1];
             return true;
         });
         return true;
@@ -313,11 +366,11 @@ QStringList CheckBank(const QByteArray& plain)
     for (int l = 0; l < 15; ++l) {
         const QString where = QStringLiteral("level %1").arg(l + 1);
         if (l >= int(std::min<std::size_t>(levels, kLevels)))
-            faults << where + QStringLiteral(": missing");
-        else if (playable[l] == 0)
-            faults << where + QStringLiteral(": no playable question");
+            errors << where + QStringLiteral(": missing");
+        else if (r.playable[std::size_t(l)] == 0)
+            errors << where + QStringLiteral(": no playable question");
     }
-    return faults;
+    return r;
 }
 
 } // namespace Bank

@@ -24,6 +24,12 @@ inline constexpr char kFieldSeparator = '|';
 // The number of the right answer as the game reads field 5: its leading decimal
 // number rounded to the nearest integer (halves to even), 0 when there is none.
 int AnswerNumber(const QString& field5);
+// The one definition of a question the game can play, shared by the draw and
+// the bank check: it has a text (blanks are shown like any other text) and its
+// field 5 reads as a number 1 to 4.
+bool IsPlayable(const QString& text, const QString& field5);
+// Field 5 written the way the bank tools write it: a single digit 1 to 4.
+bool IsCanonicalAnswerNumber(const QString& field5);
 
 // The question table, indexed (level, field, question) like the bank file.
 // It keeps the plain text once and remembers where each field lies, so the
@@ -48,6 +54,9 @@ class QuestionTable
     int draw(int level, float r) const;
 
     std::size_t memoryUsage() const;
+    // Changes with every load, so that whoever keeps state about a bank can
+    // tell that it was replaced.
+    quint64 generation() const { return generation_; }
 
   private:
     struct Question {
@@ -59,6 +68,22 @@ class QuestionTable
     std::array<std::vector<Question>, kLevels> questions_;
     std::array<std::vector<int>, kLevels> playable_;
     std::array<qint16, kLevels> counts_{};
+    quint64 generation_ = 0;
+};
+
+// Draws without repeats: each level has a shuffled deck of its playable
+// questions, dealt one at a time; when it runs out a fresh one is shuffled.
+// Nothing of it outlives the run.
+class QuestionDeck
+{
+  public:
+    // The next question of `level`, or -1 when the level has no playable one.
+    // `rnd` gives numbers in [0, 1).
+    int deal(const QuestionTable& table, int level, const std::function<float()>& rnd);
+
+  private:
+    std::array<std::vector<int>, kLevels> decks_;
+    std::array<quint64, kLevels> generation_{};
 };
 
 // The plain text that the loader gets from a bank file's bytes: lines joined,
@@ -67,8 +92,16 @@ QByteArray PlainTextFromFile(QByteArray fileBytes);
 // The file bytes for a plain text: the inverse of the above, on one line.
 QByteArray ScrambleBank(const QByteArray& plain);
 
-// Everything a bank author needs to fix, one line per fault; empty for a clean bank.
-QStringList CheckBank(const QByteArray& plain);
+// Everything a bank author needs to fix, one line each. Errors are what the
+// game cannot play (a question it never draws, a level without a playable
+// question, anything beyond the table's bounds); warnings are what it plays
+// but an author should mend (blank texts, a field 5 such as " 2", equal answers).
+struct CheckResult {
+    QStringList errors;
+    QStringList warnings;
+    std::array<int, kLevels> playable{}; // per level
+};
+CheckResult CheckBank(const QByteArray& plain);
 
 } // namespace Bank
 

@@ -6,6 +6,12 @@
 #include "content/QuestionBank.h"
 #include "game/GameScreen.h"
 
+namespace
+{
+// The questions of this run not yet shown, level by level.
+Bank::QuestionDeck deck;
+} // namespace
+
 void ShowQuestion(GameScreen& screen, std::array<qint32, 7>& CurrentQuestion, qint16& Level)
 {
     if (Level < 0 || Level >= 15) return;
@@ -21,8 +27,9 @@ void ShowQuestion(GameScreen& screen, std::array<qint32, 7>& CurrentQuestion, qi
         }
     }
 
-    // Only questions that can be shown and answered are drawn, the last one included.
-    const int q = std::max(0, Questions.draw(L - 1, Rnd()));
+    // Only questions that can be shown and answered are drawn, the last one
+    // included, and none again before the rest of its level has been shown.
+    const int q = std::max(0, deck.deal(Questions, L - 1, Rnd));
     CurrentQuestion[0] = q;
     const int c = Bank::AnswerNumber(Questions(L - 1, 5, q));
 

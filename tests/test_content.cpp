@@ -2,9 +2,11 @@
 // The question file: code page, scrambling, reading, loading, ladder.
 #include "TestSupport.h"
 #include "base/AllCorrector.h"
-#include "base/Random.h"
 #include "base/AppPath.h"
+#include "base/Random.h"
+#include "content/BankCsv.h"
 #include "content/BankSource.h"
+#include "content/BankStats.h"
 #include "content/CodirText.h"
 #include "content/Cp1251.h"
 #include "content/LoadingData.h"
@@ -15,6 +17,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <map>
 
 using namespace TestSupport;
 
@@ -318,26 +321,126 @@ class TestContent : public QObject
 
     void checkNamesEveryFault()
     {
-        QVERIFY(Bank::CheckBank(MakePlainBank(1)).isEmpty());
+        const auto clean = Bank::CheckBank(MakePlainBank(1));
+        QVERIFY(clean.errors.isEmpty() && clean.warnings.isEmpty());
         QByteArray plain = MakePlainBank(1);
         plain.replace(cp(QStringLiteral("Вопрос 3.0|")), "|");
         plain.replace(cp(QStringLiteral("|Ответ 4.0.2|")), cp(QStringLiteral("|Ответ 4.0.1|")));
         plain.replace(cp(QStringLiteral("Ответ 7.0.4|1\\")), cp(QStringLiteral("Ответ 7.0.4|9\\")));
         plain.replace(cp(QStringLiteral("|Ответ 8.0.3|")), "||");
         plain += "^^x";
-        const QStringList faults = Bank::CheckBank(plain);
-        auto has = [&](const char* text) {
-            return std::any_of(faults.begin(), faults.end(),
+        const auto r = Bank::CheckBank(plain);
+        auto has = [](const QStringList& list, const char* text) {
+            return std::any_of(list.begin(), list.end(),
                                [&](const QString& f) { return f.contains(QLatin1String(text)); });
         };
-        QVERIFY2(has("level 3, question 1: empty question text"), qPrintable(faults.join('\n')));
-        QVERIFY(has("level 3: no playable question"));
-        QVERIFY(has("level 4, question 1: answers 1 and 2 are equal"));
-        QVERIFY(has("level 7, question 1: field 5 \"9\" is not a number 1 to 4"));
-        QVERIFY(has("level 8, question 1: answer 3 is empty"));
-        QVERIFY(has("level 17, question 1: only 1 fields"));
-        QVERIFY(has("the bank has 17 levels"));
-        QVERIFY(Bank::CheckBank(QByteArray()).contains(QStringLiteral("level 1: missing")));
+        const QString all = r.errors.join('\n') + "\n--\n" + r.warnings.join('\n');
+        QVERIFY2(has(r.errors, "level 3, question 1: empty question text"), qPrintable(all));
+        QVERIFY(has(r.errors, "level 3: no playable question"));
+        QVERIFY(has(r.warnings, "level 4, question 1: answers 1 and 2 are equal"));
+        QVERIFY(has(r.errors, "level 7, question 1: field 5 \"9\" is not a number 1 to 4"));
+        QVERIFY(has(r.warnings, "level 8, question 1: answer 3 is empty"));
+        QVERIFY(has(r.errors, "the bank has 17 levels"));
+        QCOMPARE(r.errors.size(), 5);
+        QVERIFY(Bank::CheckBank(QByteArray()).errors.contains(QStringLiteral("level 1: missing")));
+    }
+
+    // What the game draws and plays is at most a warning; what it cannot play
+    // is an error. Both sides use the same definition.
+    void checkAgreesWithTheGame_data()
+    {
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<bool>("playable");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("blank number") << "Q|a|b|c|d| 2" << true << "field 5 \" 2\" is read as 2";
+        QTest::newRow("leading zero") << "Q|a|b|c|d|02" << true << "field 5 \"02\" is read as 2";
+        QTest::newRow("decimal") << "Q|a|b|c|d|2.0" << true << "field 5 \"2.0\" is read as 2";
+        QTest::newRow("rounded") << "Q|a|b|c|d|3.5" << true << "field 5 \"3.5\" is read as 4";
+        QTest::newRow("blank text") << "   |a|b|c|d|1" << true << "question text is only blanks";
+        QTest::newRow("blank answer") << "Q| |b|c|d|1" << true << "answer 1 is only blanks";
+        QTest::newRow("eight fields") << "Q|a|b|c|d|1|n|x" << true << "8 fields";
+        QTest::newRow("control") << "Q\x01|a|b|c|d|1" << true << "control character in field 0";
+        QTest::newRow("five") << "Q|a|b|c|d|5" << false << "field 5 \"5\" is not a number";
+        QTest::newRow("half") << "Q|a|b|c|d|0.5" << false << "field 5 \"0.5\" is not a number";
+        QTest::newRow("no text") << "|a|b|c|d|1" << false << "empty question text";
+        QTest::newRow("five fields") << "Q|a|b|c|d" << false << "only 5 fields";
+    }
+    void checkAgreesWithTheGame()
+    {
+        QFETCH(QString, question);
+        QFETCH(bool, playable);
+        QFETCH(QString, message);
+        // Level 2 holds the question under test after one good question.
+        QByteArray plain = MakePlainBank(1);
+        const QByteArray good = cp(QStringLiteral("Вопрос 2.0|Ответ 2.0.1|Ответ 2.0.2|Ответ "
+                                                  "2.0.3|Ответ 2.0.4|1\\"));
+        QVERIFY(plain.contains(good));
+        plain.replace(good, good + cp(question) + '\\');
+        const auto r = Bank::CheckBank(plain);
+        const auto t = loaded(plain);
+        QCOMPARE(t.playable(1).size(), std::size_t(playable ? 2 : 1));
+        QCOMPARE(r.playable[1], playable ? 2 : 1);
+        const QStringList& expected = playable ? r.warnings : r.errors;
+        const QString all = r.errors.join('\n') + "\n--\n" + r.warnings.join('\n');
+        QVERIFY2(expected.size() == 1 && expected[0].startsWith("level 2, question 2: ") &&
+                     expected[0].contains(message),
+                 qPrintable(all));
+        QCOMPARE((playable ? r.errors : r.warnings).size(), 0);
+    }
+
+    void checkCountsAFullLevelRight()
+    {
+        QByteArray plain = MakePlainBank(1);
+        const qsizetype end = plain.indexOf('^');
+        QByteArray full;
+        for (int q = 0; q < Bank::kQuestions; ++q)
+            full += "q|a|b|c|d|1\\";
+        QByteArray bank = full + plain.mid(end);
+        auto r = Bank::CheckBank(bank);
+        QVERIFY2(r.errors.isEmpty(), qPrintable(r.errors.join('\n')));
+        QCOMPARE(r.playable[0], Bank::kQuestions);
+        QCOMPARE(int(loaded(bank).playable(0).size()), Bank::kQuestions);
+        // The same without the closing "\": still 32 768 questions.
+        bank = full.chopped(1) + plain.mid(end);
+        QVERIFY(Bank::CheckBank(bank).errors.isEmpty());
+        // One more is one too many, and the table drops it.
+        bank = full + "q|a|b|c|d|1\\" + plain.mid(end);
+        r = Bank::CheckBank(bank);
+        QCOMPARE(r.errors.size(), 1);
+        QVERIFY(r.errors[0].startsWith("level 1: 32769 questions"));
+        QCOMPARE(int(loaded(bank).playable(0).size()), Bank::kQuestions);
+    }
+
+    // Every playable question of a level once, in a shuffled order, before any again.
+    void deckDealsEachPlayableQuestionOncePerRound()
+    {
+        const auto t = loaded(cp(
+            QStringLiteral("q0|a|b|c|d|1\\q1|a|b|c|d|7\\q2|a|b|c|d|2\\|a|b|c|d|3\\q4|a|b|c|d|4")));
+        Bank::QuestionDeck deck;
+        Randomize(99);
+        std::map<std::vector<int>, int> orders;
+        for (int round = 0; round < 3000; ++round) {
+            std::vector<int> dealt;
+            for (int i = 0; i < 3; ++i)
+                dealt.push_back(deck.deal(t, 0, Rnd));
+            orders[dealt]++;
+            std::vector<int> sorted = dealt;
+            std::sort(sorted.begin(), sorted.end());
+            QCOMPARE(sorted, (std::vector<int>{0, 2, 4}));
+        }
+        // All six orders, about equally often.
+        QCOMPARE(orders.size(), std::size_t(6));
+        for (const auto& [order, n] : orders)
+            QVERIFY2(n > 400 && n < 600, qPrintable(QString::number(n)));
+        QCOMPARE(deck.deal(t, 1, Rnd), -1);
+        QCOMPARE(deck.deal(t, 16, Rnd), -1);
+        // A new bank starts a fresh deck: nothing of the old one is dealt.
+        const auto other = loaded(cp(QStringLiteral("x|a|b|c|d|1\\y|a|b|c|d|1")));
+        deck.deal(t, 0, Rnd);
+        for (int i = 0; i < 4; ++i) {
+            const int q = deck.deal(other, 0, Rnd);
+            QVERIFY(q == 0 || q == 1);
+        }
     }
 
     void sourceRoundTripsByteForByte()
@@ -363,13 +466,160 @@ class TestContent : public QObject
     void sourceErrorsNameTheLine()
     {
         const auto r = BankSource::Compile(
-            {{"s.txt", QStringLiteral("x|y\n[2]\n[1]\nq\\w|a\n[17]\nq^|a\nсмайл ☺|a\n").toUtf8()}});
-        QCOMPARE(r.errors.size(), 6);
-        QVERIFY(r.errors[0].startsWith("s.txt:1: question before"));
-        QVERIFY(r.errors[1].startsWith("s.txt:3: level 1 comes after level 2"));
-        QVERIFY(r.errors[2].startsWith("s.txt:4: "));
-        QVERIFY(r.errors[3].startsWith("s.txt:5: level 17"));
-        QVERIFY(r.errors[5].contains("Windows-1251"));
+            {{"s.txt", QStringLiteral("x|y\n[2]\n[1]\nq\\w|a\n[17]\nq^|a\n").toUtf8()}});
+        QCOMPARE(r.errors.size(), 4);
+        QVERIFY(r.errors[0].startsWith("s.txt:1:1: question before"));
+        QVERIFY(r.errors[1].startsWith("s.txt:2:2: level 1 is missing before level 2"));
+        QVERIFY(r.errors[2].startsWith("s.txt:4:2: '\\' (U+005C) would split"));
+        QVERIFY(r.errors[3].startsWith("s.txt:5:2: level 17 is not 1 to 16"));
+    }
+
+    // Everything build cannot store faithfully, each named by line and column.
+    void sourceRefusals_data()
+    {
+        QTest::addColumn<QString>("lines");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("blank after header") << "[2] "
+                                            << "s:3:4: stray U+0020 (blank) in a level header";
+        QTest::newRow("blanks in header") << "[ 2 ]"
+                                          << "s:3:2: stray U+0020 (blank)";
+        QTest::newRow("blank before header") << " [2]"
+                                             << "s:3:1: stray U+0020 (blank)";
+        QTest::newRow("letter in header") << "[2x]"
+                                          << "s:3:3: stray 'x' (U+0078)";
+        QTest::newRow("level 100") << "[100]"
+                                   << "s:3:2: level 100 is not 1 to 16";
+        QTest::newRow("level 0") << "[0]"
+                                 << "s:3:2: level 0 is not 1 to 16";
+        QTest::newRow("level skipped") << "[3]"
+                                       << "s:3:2: level 2 is missing before level 3";
+        QTest::newRow("level again") << "[1]"
+                                     << "s:3:2: level 1 comes after level 1";
+        QTest::newRow("five fields") << "Q|a|b|c|d"
+                                     << "s:3:10: only 5 fields";
+        QTest::newRow("eight fields") << "Q|a|b|c|d|1|n|x"
+                                      << "s:3:14: 8 fields, at most 7";
+        QTest::newRow("answer 5") << "Q|a|b|c|d|5"
+                                  << "s:3:11: right answer \"5\" is not";
+        QTest::newRow("answer blank 2") << "Q|a|b|c|d| 2"
+                                        << "s:3:11: right answer \" 2\" is not";
+        QTest::newRow("answer 2.0") << "Q|a|b|c|d|2.0"
+                                    << "s:3:11: right answer \"2.0\"";
+        QTest::newRow("no text") << "|a|b|c|d|1"
+                                 << "s:3:1: empty question text";
+        QTest::newRow("tab") << "Вопрос\t|a|b|c|d|1"
+                             << "s:3:7: a tab (U+0009)";
+        QTest::newRow("control") << "Q|a\x01|b|c|d|1"
+                                 << "s:3:4: control character U+0001";
+        QTest::newRow("lone CR") << "Q|a|b\r|c|d|1"
+                                 << "s:3:6: a lone CR (U+000D)";
+        QTest::newRow("caret") << "Q^|a|b|c|d|1"
+                               << "s:3:2: '^' (U+005E) would split";
+        QTest::newRow("no code") << "Ёж € ☺|a|b|c|d|1"
+                                 << "s:3:6: '☺' (U+263A) has no Windows-1251";
+        QTest::newRow("outside BMP") << "Ёж 😀|a|b|c|d|1"
+                                     << "s:3:4: '😀' (U+1F600) has no";
+    }
+    void sourceRefusals()
+    {
+        QFETCH(QString, lines);
+        QFETCH(QString, error);
+        const QString source = "[1]\nQ|a|b|c|d|1\n" + lines + "\nЕщё|a|b|c|d|2\n";
+        const auto r = BankSource::Compile({{"s", source.toUtf8()}});
+        QVERIFY2(r.errors.size() == 1 && r.errors[0].startsWith(error),
+                 qPrintable(r.errors.join('\n')));
+    }
+
+    void sourcesThatAreNotUtf8OrEmpty()
+    {
+        QByteArray cp1251 = "[1]\n" + cp(QStringLiteral("Вопрос|а|б|в|г|1\n"));
+        auto r = BankSource::Compile({{"w.txt", cp1251}});
+        QCOMPARE(r.errors.size(), 1);
+        QVERIFY2(r.errors[0].startsWith("w.txt:2:1: not UTF-8; it looks like Windows-1251"),
+                 qPrintable(r.errors[0]));
+        const QString text = QStringLiteral("[1]\nВопрос|а|б|в|г|1\n");
+        QByteArray utf16("\xFF\xFE");
+        utf16 += QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+        r = BankSource::Compile({{"u.txt", utf16}});
+        QCOMPARE(r.errors.size(), 1);
+        QVERIFY(r.errors[0].contains("UTF-16"));
+        r = BankSource::Compile(
+            {{"a.txt", "[1]\nq|a|b|c|d|1\n"}, {"e.txt", ""}, {"b.txt", "\n \n"}});
+        QCOMPARE(r.errors, (QStringList{"e.txt: empty source", "b.txt: empty source"}));
+        // A UTF-8 byte order mark is no character of the bank.
+        r = BankSource::Compile({{"m.txt", "\xEF\xBB\xBF[1]\nq|a|b|c|d|1\n"}});
+        QVERIFY(r.errors.isEmpty());
+        QCOMPARE(r.plain, QByteArray("q|a|b|c|d|1\\"));
+    }
+
+    // Topic files: each may add to levels already started, in the order given.
+    void sourcesAddToTheSameLevel()
+    {
+        const auto r = BankSource::Compile({{"a", "[1]\na1|a|b|c|d|1\n[2]\na2|a|b|c|d|2\n"},
+                                            {"b", "[1]\nb1|a|b|c|d|3\n[3]\nb3|a|b|c|d|4\n"},
+                                            {"c", "[2]\nc2|a|b|c|d|1\n"}});
+        QVERIFY2(r.errors.isEmpty(), qPrintable(r.errors.join('\n')));
+        QCOMPARE(r.plain, QByteArray("a1|a|b|c|d|1\\b1|a|b|c|d|3\\^a2|a|b|c|d|2\\c2|a|b|c|d|1\\^"
+                                     "b3|a|b|c|d|4\\"));
+        // Within one file the levels still increase.
+        const auto back = BankSource::Compile({{"a", "[1]\nq|a|b|c|d|1\n[2]\n[1]\n"}});
+        QCOMPARE(back.errors, QStringList{"a:4:2: level 1 comes after level 2"});
+    }
+
+    void nearDuplicatesAcrossTheBank()
+    {
+        QCOMPARE(BankStats::Normalised(QStringLiteral("  Ёлка, «зимой» — ЗЕЛЁНАЯ?! ")),
+                 QStringLiteral("елка зимой зеленая"));
+        QCOMPARE(BankStats::Similarity("a b c d e", "e d c b a"), 1.0);
+        QCOMPARE(BankStats::Similarity("a b c d", "a b c e"), 0.6);
+        const auto t = loaded(cp(QStringLiteral(
+            "Сколько ног у паука?|6|8|10|12|2\\Какой город — столица Франции?|a|b|c|d|1\\"
+            "Сколько лап у кошки?|a|b|c|d|1^"
+            "сколько НОГ у паука|a|b|c|d|3\\Какой город столица Франции сегодня?|a|b|c|d|1\\"
+            "Какой город столица Италии?|a|b|c|d|1\\Сколько ног у паука?|a|b|c|d|0")));
+        const auto d = BankStats::NearDuplicates(t);
+        QCOMPARE(d.size(), std::size_t(2));
+        QCOMPARE(std::tie(d[0].levelA, d[0].questionA, d[0].levelB, d[0].questionB),
+                 std::make_tuple(0, 0, 1, 0));
+        QCOMPARE(d[0].similarity, 1.0);
+        QCOMPARE(std::tie(d[1].levelA, d[1].questionA, d[1].levelB, d[1].questionB),
+                 std::make_tuple(0, 1, 1, 1));
+        QVERIFY(d[1].similarity >= 0.8 && d[1].similarity < 1.0);
+    }
+
+    void csvRoundTripsAndNamesRows()
+    {
+        const QByteArray source =
+            QStringLiteral("[1]\nВопрос, с запятой?|«да»|\"нет\"|может|никогда|1\n"
+                           "Второй|a|b|c|d|4|заметка, с запятой\n\n[2]\nТретий| "
+                           "пробел|2|3|4|2\n")
+                .toUtf8();
+        const auto built = BankSource::Compile({{"a.txt", source}});
+        QVERIFY(built.errors.isEmpty());
+        const QByteArray csv = BankCsv::Export(built.plain);
+        QVERIFY2(
+            csv.contains(
+                QStringLiteral("1,\"Вопрос, с запятой?\",«да»,\"\"\"нет\"\"\",может").toUtf8()),
+            csv.constData());
+        const auto back = BankCsv::Import("q.csv", csv);
+        QVERIFY2(back.errors.isEmpty(), qPrintable(back.errors.join('\n')));
+        QCOMPARE(back.plain, built.plain);
+        QCOMPARE(BankSource::Dump(back.plain), source);
+        // A sheet saved with LF line ends and without the header row.
+        const auto lf = BankCsv::Import("q.csv", "1,q,a,b,c,d,2\n1,r,a,b,c,d,3,\n2,s,a,b,c,d,1\n");
+        QVERIFY(lf.errors.isEmpty());
+        QCOMPARE(lf.plain, QByteArray("q|a|b|c|d|2\\r|a|b|c|d|3\\^s|a|b|c|d|1\\"));
+        // Faults name the row of the sheet.
+        auto bad = BankCsv::Import("q.csv", "level,question\r\n1,q,a,b,c,d,2\r\n1,q,a,b,c,d,7\r\n");
+        QCOMPARE(bad.errors.size(), 1);
+        QVERIFY2(bad.errors[0].startsWith("q.csv:3: right answer \"7\""),
+                 qPrintable(bad.errors[0]));
+        bad = BankCsv::Import("q.csv", "1,q,a,b,c,d\n1,\"q\nx\",a,b,c,d,1\n3,q,a,b,c,d,1\n");
+        QCOMPARE(bad.errors.size(), 2);
+        QVERIFY(bad.errors[0].startsWith("q.csv:1: 6 columns"));
+        QVERIFY(bad.errors[1].startsWith("q.csv:2: a line break inside a cell"));
+        bad = BankCsv::Import("q.csv", "1,q,a,b,c,d,1\n3,q,a,b,c,d,1\n");
+        QCOMPARE(bad.errors, QStringList{"q.csv:2: level 2 is missing before level 3"});
     }
 
     void folderAndRandom()

@@ -2,6 +2,9 @@
 // The bank tool as an author uses it, and the single-instance guard.
 #include "TestSupport.h"
 #include "app/SingleInstance.h"
+#include "content/Cp1251.h"
+#include "content/OpinSaving.h"
+#include "content/QuestionBank.h"
 
 #include <QDir>
 #include <QProcess>
@@ -68,17 +71,79 @@ class TestQvr : public QObject
         QTemporaryDir dir;
         const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
         QByteArray s = handBank();
-        s.replace(QStringLiteral("|1\nЁлка").toUtf8(),
-                  QStringLiteral("|5\nЁлка").toUtf8());                 // bad field 5
         s.replace(QStringLiteral("иногда").toUtf8(), QByteArray("да")); // equal answers
         QVERIFY(TestSupport::WriteFile(src, s));
         QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
+        // build refuses a bad field 5, so it goes into the bank file directly.
+        QByteArray plain = Bank::PlainTextFromFile(*ReadFileBytes(bank));
+        const QByteArray first = Cp1251::encode(QStringLiteral("|1\\Ёлка"));
+        QVERIFY(plain.startsWith(Cp1251::encode(QStringLiteral("Сколько"))) &&
+                plain.contains(first));
+        plain.replace(plain.indexOf(first), first.size(),
+                      Cp1251::encode(QStringLiteral("|5\\Ёлка")));
+        QVERIFY(TestSupport::WriteFile(bank, Bank::ScrambleBank(plain)));
         const Run check = qvr({"check", bank});
         QCOMPARE(check.code, 1);
         const QString out = QString::fromUtf8(check.out);
-        QVERIFY(out.contains("level 1, question 1: field 5 \"5\" is not a number 1 to 4"));
-        QVERIFY(out.contains("level 15, question 2: answers 1 and 3 are equal"));
-        QCOMPARE(out.count('\n'), 30);
+        QVERIFY(out.contains("error: level 1, question 1: field 5 \"5\" is not a number 1 to 4"));
+        QVERIFY(out.contains("warning: level 15, question 2: answers 1 and 3 are equal"));
+        QVERIFY(out.contains(": 1 errors, 15 warnings"));
+        QCOMPARE(out.count('\n'), 17);
+    }
+
+    // A bank the game plays in full passes, with warnings for what to mend.
+    void checkPassesWhatTheGamePlays()
+    {
+        QTemporaryDir dir;
+        const QString bank = dir.filePath("questions.qvr");
+        QByteArray plain = TestSupport::MakePlainBank(2);
+        // Question 1 of every level has the right answer 2; write it three other ways.
+        const QByteArray q = Cp1251::encode(QStringLiteral("Ответ 2.1.4|2\\"));
+        QVERIFY(plain.contains(q));
+        plain.replace(q, Cp1251::encode(QStringLiteral("Ответ 2.1.4| 2\\")));
+        plain.replace(Cp1251::encode(QStringLiteral("Ответ 3.1.4|2\\")),
+                      Cp1251::encode(QStringLiteral("Ответ 3.1.4|02\\")));
+        plain.replace(Cp1251::encode(QStringLiteral("Ответ 4.1.4|2\\")),
+                      Cp1251::encode(QStringLiteral("Ответ 4.1.4|2.0\\")));
+        plain.replace(Cp1251::encode(QStringLiteral("Вопрос 5.0|")), "   |");
+        QVERIFY(TestSupport::WriteFile(bank, TestSupport::MakeBankFile(plain)));
+        Run check = qvr({"check", bank});
+        QCOMPARE(check.code, 0);
+        const QString out = QString::fromUtf8(check.out);
+        QVERIFY2(out.contains("warning: level 2, question 2: field 5 \" 2\" is read as 2"),
+                 qPrintable(out));
+        QVERIFY(out.contains("warning: level 3, question 2: field 5 \"02\""));
+        QVERIFY(out.contains("warning: level 4, question 2: field 5 \"2.0\""));
+        QVERIFY(out.contains("warning: level 5, question 1: question text is only blanks"));
+        QVERIFY(out.contains(": 0 errors, 4 warnings"));
+        // What the game cannot play fails the check.
+        plain.replace(Cp1251::encode(QStringLiteral("Ответ 6.1.4|2\\")),
+                      Cp1251::encode(QStringLiteral("Ответ 6.1.4|x\\")));
+        QVERIFY(TestSupport::WriteFile(bank, TestSupport::MakeBankFile(plain)));
+        check = qvr({"check", bank});
+        QCOMPARE(check.code, 1);
+        QVERIFY(check.out.contains("error: level 6, question 2: field 5 \"x\""));
+    }
+
+    void buildRefusesFaithlessSources()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
+        QVERIFY(TestSupport::WriteFile(src, handBank().replace("[3]", "[3] ")));
+        Run build = qvr({"build", src, "-o", bank});
+        QCOMPARE(build.code, 1);
+        QVERIFY2(build.err.contains("bank.txt:9:4: stray U+0020 (blank) in a level header"),
+                 build.err.constData());
+        QVERIFY(!QFile::exists(bank));
+        // -o naming a source leaves it alone.
+        QVERIFY(TestSupport::WriteFile(src, handBank()));
+        build = qvr({"build", src, "-o", src});
+        QCOMPARE(build.code, 1);
+        QVERIFY(build.err.contains("one of the sources"));
+        QCOMPARE(*ReadFileBytes(src), handBank());
+        QDir::setCurrent(dir.path());
+        QCOMPARE(qvr({"build", src, "-o", "./bank.txt"}).code, 1);
+        QCOMPARE(*ReadFileBytes(src), handBank());
     }
 
     void badInputIsRefused()
@@ -101,6 +166,56 @@ class TestQvr : public QObject
         QVERIFY(TestSupport::WriteFile(bank, junk));
         QCOMPARE(qvr({"check", bank}).code, 1);
         QCOMPARE(qvr({"dump", bank}).code, 0);
+    }
+
+    // Counts, longest texts, what does not fit the window and near-duplicates.
+    void statsOfABank()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
+        QByteArray s = handBank();
+        const QString longText = QStringLiteral("Очень длинный вопрос ").repeated(12) + "?";
+        const QString longAnswer = QStringLiteral("Ответ заметно шире, чем кнопка ответа в окне игры");
+        s.replace(QStringLiteral("[2]\n").toUtf8(), ("[2]\n" + longText + "|" + longAnswer +
+                                                     "|b|c|d|1\nСколько будет 1 + 1 ?|a|b|c|d|2\n")
+                                                        .toUtf8());
+        QVERIFY(TestSupport::WriteFile(src, s));
+        QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
+        const Run stats = qvr({"stats", bank});
+        QCOMPARE(stats.code, 0);
+        const QString out = QString::fromUtf8(stats.out);
+        QVERIFY2(out.contains("level 1: 2 playable; longest question 20 characters (question 1)"),
+                 qPrintable(out));
+        QVERIFY(out.contains(QStringLiteral("level 2: 4 playable; longest question %1 characters "
+                                            "(question 1), longest answer %2 characters (question "
+                                            "1, answer 1)")
+                                 .arg(longText.size())
+                                 .arg(longAnswer.size())));
+        QVERIFY(out.contains("  question 1 is longer than two lines: Очень"));
+        QVERIFY(out.contains("  question 1, answer 1 is wider than its button: " + longAnswer));
+        QVERIFY(out.contains("too long to fit: 2\n"));
+        QVERIFY(out.contains("near-duplicate (1.00): level 1, question 1 ~ level 2, question 2"));
+        // and "Ёлка (зимой)?" on every level: 15 * 14 / 2 pairs more.
+        QVERIFY(out.contains("near-duplicates: 106\n"));
+    }
+
+    void csvExportImportRoundTrip()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr"),
+                      csv = dir.filePath("bank.csv"), again = dir.filePath("again.qvr");
+        QVERIFY(TestSupport::WriteFile(src, handBank()));
+        QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
+        const Run exported = qvr({"export", "--csv", bank});
+        QCOMPARE(exported.code, 0);
+        QCOMPARE(exported.out.count('\n'), 31);
+        QVERIFY(TestSupport::WriteFile(csv, exported.out));
+        QCOMPARE(qvr({"import", "--csv", csv, "-o", again}).code, 0);
+        QCOMPARE(*ReadFileBytes(again), *ReadFileBytes(bank));
+        QCOMPARE(qvr({"dump", again}).out, handBank());
+        QCOMPARE(qvr({"import", "--csv", csv, "-o", csv}).code, 1);
+        QCOMPARE(*ReadFileBytes(csv), exported.out);
+        QCOMPARE(qvr({"export", bank}).code, 2);
     }
 
     void secondInstanceIsRefusedWithoutFiles()

@@ -8,6 +8,7 @@
 #include "content/QuestionBank.h"
 #include "game/GamePlay.h"
 #include "game/GameScreen.h"
+#include "game/ListButton.h"
 #include "sound/QVRPlayFiles.h"
 #include "sound/modMusic.h"
 
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
+#include <set>
 
 #if defined(QUORVEL_SANITIZE)
 // From the sanitizer runtime; GCC ships no header for it.
@@ -383,6 +385,39 @@ class TestRules : public QObject
         MusicOff = 0;
     }
 
+    // Twenty games in one run: no question comes back before every playable
+    // question of its level has been shown, and each round is a fresh order.
+    void twentyGamesNeverRepeatBeforeTheLevelIsUsedUp()
+    {
+        QCOMPARE(LoadingData::LoadQuestions(), BankStatus::Loaded); // fresh decks
+        const int n = int(Questions.playable(0).size());
+        QCOMPARE(n, 5);
+        std::array<std::vector<int>, 15> shown;
+        // The draw without the waits of a played game: the question steps a game
+        // of right answers takes, through the routine every one of them calls.
+        for (int g = 0; g < 20; ++g) {
+            qint16 level = 0;
+            std::array<qint32, 7> current{};
+            while (level < 15) {
+                ShowQuestion(*screen, current, level);
+                shown[std::size_t(level - 1)].push_back(current[0]);
+                QCOMPARE(screen->text, Questions(level - 1, 0, current[0]));
+            }
+        }
+        std::set<std::vector<int>> orders;
+        for (const auto& draws : shown) {
+            QCOMPARE(int(draws.size()), 20);
+            for (int round = 0; round < 4; ++round) {
+                std::vector<int> deck(draws.begin() + round * n, draws.begin() + (round + 1) * n);
+                orders.insert(deck);
+                std::sort(deck.begin(), deck.end());
+                QCOMPARE(deck, Questions.playable(0));
+            }
+        }
+        // 60 rounds of 5 questions: the orders differ (a fixed order would give 1).
+        QVERIFY(orders.size() > 40);
+    }
+
     // A long series of whole games with every outcome and lifeline: the state
     // stays consistent and memory stays flat (the sanitizer build also checks
     // for leaks at exit).
@@ -395,7 +430,8 @@ class TestRules : public QObject
         for (int g = 0; g < games; ++g) {
             if (g == 10) afterWarmUp = allocatedBytes();
             game->NewGame();
-            const int stopAt = 1 + int(Rnd() * 16); // 16: play to the end
+            // 16: play to the end, which every fourth game does whatever the draws.
+            const int stopAt = g % 4 == 1 ? 16 : 1 + int(Rnd() * 15);
             for (;;) {
                 QVERIFY(game->Level >= 1 && game->Level <= 15);
                 if (game->Level == stopAt && g % 3 == 0) {
