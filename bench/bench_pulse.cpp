@@ -193,9 +193,20 @@ int loop(const char* source, const QString& file, double seconds)
             run = 0;
         }
     }
-    std::printf("loop of %s (%.2f s, %.0f passes): longest silence %.1f ms, silences over 2 ms: "
-                "%zu\n",
-                qPrintable(file.section(u'/', -1)), length, (double(end - start) / kRate) / length,
+    // Around each loop point (the first sound and every pass after it), within 0.2 s.
+    const auto pass = std::size_t(length * kRate);
+    std::size_t atLoop = 0;
+    int loops = 0;
+    for (std::size_t at = start + pass; at + kRate / 5 < end; at += pass, ++loops) {
+        std::size_t r = 0;
+        for (std::size_t i = at - kRate / 5; i < at + kRate / 5; ++i) {
+            r = std::abs(s[i]) <= kAudible ? r + 1 : 0;
+            atLoop = std::max(atLoop, r);
+        }
+    }
+    std::printf("loop of %s (%.2f s, %d loop points heard): longest silence at a loop point %.1f "
+                "ms; anywhere %.1f ms, silences over 2 ms: %zu\n",
+                qPrintable(file.section(u'/', -1)), length, loops, 1000.0 * double(atLoop) / kRate,
                 1000.0 * double(longest) / kRate, over2ms);
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "sound/modMusic.h"
 
 #include "sound/PlatformOutput.h"
+#include "sound/PulseOutput.h"
 #include "sound/SoundEngine.h"
 
 #include <QCoreApplication>
@@ -53,7 +54,11 @@ std::shared_ptr<SoundOutput> makeOutput(AudioOutput kind)
     case AudioOutput::Platform:
         break;
     }
+#ifdef Q_OS_LINUX
+    return std::make_shared<PulseOutput>();
+#else
     return std::make_shared<PlatformOutput>();
+#endif
 }
 
 // On the user-interface thread: a note of the player `serial` has arrived.

@@ -7,7 +7,7 @@ PACKAGES="
 cmake g++ make pkg-config
 qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
 libbenchmark-dev
-libfluidsynth-dev libmpg123-dev qt6-multimedia-dev
+libfluidsynth-dev libmpg123-dev libpulse-dev qt6-multimedia-dev
 timgm6mb-soundfont
 fonts-liberation
 xvfb xauth xdotool x11-utils
