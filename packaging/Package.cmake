@@ -137,17 +137,12 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(QUORVEL_DEB_DATA_DEPENDS
     timgm6mb-soundfont # /usr/share/sounds/sf2/TimGM6mb.sf2, named by the players
     fonts-liberation)  # Liberation Sans stands in for Arial
-# The plug-ins that play the sound: playbin (base), fluiddec and midiparse (bad), the
-# mpg123 decoder and autoaudiosink (good), and an output. Another sound stack
-# replaces this list with its own plug-ins; libraries need no entry.
-set(QUORVEL_DEB_AUDIO_DEPENDS
-    gstreamer1.0-plugins-base
-    gstreamer1.0-plugins-good
-    gstreamer1.0-plugins-bad
-    "gstreamer1.0-pulseaudio | gstreamer1.0-alsa")
+# The sound is synthesised in the process (libfluidsynth, libmpg123) and leaves through
+# libpulse, all linked; a sound server is recommended, and without one the game plays
+# on silently.
 list(JOIN QUORVEL_DEB_DATA_DEPENDS ", " data_depends)
-list(JOIN QUORVEL_DEB_AUDIO_DEPENDS ", " audio_depends)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "${data_depends}, ${audio_depends}")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${data_depends}")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

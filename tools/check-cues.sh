@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Renders every sound of a built game folder through the General MIDI soundfont and checks
 # its length, that it is not silent and that it does not clip; with gst-launch-1.0 present
-# it also plays each MIDI file through the game's own decoder (midiparse ! fluiddec).
+# it also plays each MIDI file through a second, independent player (midiparse ! fluiddec).
 #
 #   tools/check-cues.sh BUILD_GAME_DIR [KEEP_DIR]
 #
