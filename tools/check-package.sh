@@ -37,6 +37,11 @@ done
 for n in 1 2 3 4 5 6 7 8 9 10 11 12 13 15 16; do
     [ -s "$ROOT/usr/lib/games/quorvel/sounds/$n.mid" ] || { echo "missing: sounds/$n.mid" >&2; exit 1; }
 done
+# The game folder holds the game and nothing else (no build leftovers).
+extra=$(cd "$ROOT/usr/lib/games/quorvel" && find . -mindepth 1 \
+    ! -path ./quorvel ! -path ./questions.qvr ! -path ./ReadMe.txt ! -path ./sounds \
+    ! -path './sounds/[0-9]*.mid' ! -path ./sounds/14.mp3)
+[ -z "$extra" ] || { echo "the game folder holds more than the game:" $extra >&2; exit 1; }
 [ "$(readlink "$ROOT/usr/games/quorvel")" = ../lib/games/quorvel/quorvel ] ||
     { echo "/usr/games/quorvel is not the relative link to the game" >&2; exit 1; }
 dpkg-deb -f "$DEB" Depends | grep -q 'libqt6widgets6' ||
