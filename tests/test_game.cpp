@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Whole games on the real main window: questions, answers, outcomes, lifelines.
 #include "TestSupport.h"
-#include "base/Process.h"
-#include "base/Random.h"
 #include "app/SubMain.h"
 #include "app/frmMain.h"
+#include "base/Process.h"
+#include "base/Random.h"
 #include "content/LoadingData.h"
 #include "content/QuestionBank.h"
 #include "game/HintsGame.h"
@@ -236,8 +236,12 @@ class TestGame : public QObject
         // The menu still acts on the question just answered.
         f->MnuBut[wrong()]->trigger();
         QCOMPARE(f->Infol->text(), QStringLiteral("Вы уходите ни с чем."));
-        QVERIFY(f->ButtOK->isVisible());
         QVERIFY(!f->MnuCom->menuAction()->isVisible());
+        // The lost game is over: "Продолжим?" is gone and Enter brings nothing back.
+        QVERIFY(!f->ButtOK->isVisible());
+        key(Qt::Key_Return);
+        QCOMPARE(f->Level, qint16(3));
+        QCOMPARE(f->Infol->text(), QStringLiteral("Вы уходите ни с чем."));
     }
 
     void fiftyFiftyHidesTwoWrongAnswers()
@@ -406,7 +410,7 @@ class TestGame : public QObject
             for (int i = 0; i < 4000; ++i) {
                 const auto s = HintsGame::ReferendumShares(4, level);
                 QCOMPARE(s[0], qint16(0));
-                QVERIFY(s[1] + s[2] + s[3] + s[4] <= 100);
+                QCOMPARE(s[1] + s[2] + s[3] + s[4], 100);
                 low = std::min<int>(low, s[4]);
                 high = std::max<int>(high, s[4]);
                 const int p = HintsGame::MastersProbability(level);
