@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/SubMain.h"
 
+#include "app/SingleInstance.h"
+#include "app/frmMain.h"
+#include "app/frmStart.h"
 #include "base/AllCorrector.h"
 #include "base/Look.h"
 #include "base/Process.h"
 #include "base/Random.h"
-#include "app/SingleInstance.h"
-#include "app/frmMain.h"
-#include "app/frmStart.h"
 #include "content/LoadingData.h"
 #include "dialogs/DIAM.h"
+#include "dialogs/DialogSupport.h"
 #include "sound/QVRPlayFiles.h"
 
 #include <QApplication>
@@ -41,6 +42,7 @@ bool Main(const StartupOptions& options)
     mainForm->show();
     Look::centre(mainForm.get(), nullptr);
     mainForm->activateWindow();
+    Dialogs::ExpectActive(mainForm.get());
 
     instance.reset();
     instance = std::make_unique<SingleInstance>(options.instanceKey);
@@ -79,6 +81,8 @@ bool Main(const StartupOptions& options)
     splash.reset();
     mainForm->Infol->show();
     mainForm->Infot->show();
+    // The text box has the focus, so the context-menu key works at once.
+    mainForm->Infot->setFocus(Qt::OtherFocusReason);
     mainForm->EnableGameCommands();
     return true;
 }

@@ -3,6 +3,7 @@
 
 #include "app/SubMain.h"
 #include "base/Look.h"
+#include "base/PhysicalKey.h"
 #include "base/Process.h"
 #include "content/OpinSaving.h"
 #include "content/QuestionBank.h"
@@ -231,12 +232,11 @@ bool frmMain::Form_KeyDown(int keyCode, int shift)
 {
     if (shift != 4) return false;
     if (keyCode >= Qt::Key_A && keyCode <= Qt::Key_D) {
-        ColourButton* b = ButtKey[keyCode - Qt::Key_A];
-        if (!b->isHidden() && PictButt->isVisible() && PictButt->isEnabled()) b->setFocus();
+        if (takesAltLetter(keyCode)) ButtKey[keyCode - Qt::Key_A]->setFocus();
         return true;
     }
     if (keyCode == Qt::Key_Q) {
-        if (Infot->isVisible()) Infot->setFocus();
+        if (takesAltLetter(keyCode)) Infot->setFocus();
         return true;
     }
     return false;
@@ -250,8 +250,29 @@ bool frmMain::Infot_KeyDown(int keyCode, int shift)
     return true;
 }
 
+bool frmMain::takesAltLetter(int letterKey) const
+{
+    if (letterKey >= Qt::Key_A && letterKey <= Qt::Key_D)
+        return !ButtKey[letterKey - Qt::Key_A]->isHidden() && PictButt->isVisible() &&
+               PictButt->isEnabled();
+    return letterKey == Qt::Key_Q && Infot->isVisible();
+}
+
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Alt+Ф...Alt+В and Alt+Й are the keys A...D and Q: while they have
+        // something to do, no menu access letter of the layout may take them.
+        auto* widget = qobject_cast<QWidget*>(watched);
+        auto* key = static_cast<QKeyEvent*>(event);
+        const char letter = PhysicalLetter(*key);
+        if (widget && widget->window() == this && letter && shiftState(key->modifiers()) == 4 &&
+            takesAltLetter(Qt::Key_A + (letter - 'A'))) {
+            event->accept();
+            return true;
+        }
+        return false;
+    }
     if (event->type() != QEvent::KeyPress) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this) return false;
@@ -260,8 +281,11 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
     if (widget != focusWidget() && widget != this) return false;
     auto* key = static_cast<QKeyEvent*>(event);
     const int shift = shiftState(key->modifiers());
-    if (Form_KeyDown(key->key(), shift)) return true;
-    if (widget == Infot && Infot_KeyDown(key->key(), shift)) return true;
+    // Letter keys by the key pressed, not by the letter the layout types.
+    int code = key->key();
+    if (const char letter = PhysicalLetter(*key)) code = Qt::Key_A + (letter - 'A');
+    if (Form_KeyDown(code, shift)) return true;
+    if (widget == Infot && Infot_KeyDown(code, shift)) return true;
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && shift == 0) {
         // Buttons take Enter themselves; elsewhere Enter presses the default button.
         if (auto* b = qobject_cast<QPushButton*>(widget); b && b->isEnabled()) {

@@ -120,6 +120,8 @@ class frmMain : public QMainWindow, public GameScreen
     void buildControls();
     void buildMenus();
     bool reachable(const QAction* action) const;
+    // Whether Alt with the letter key (Qt::Key_A...Key_D, Key_Q) has a control to move to.
+    bool takesAltLetter(int letterKey) const;
 
     bool exitRequested_ = false;
 };

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up as a player meets it: a good folder, a second copy, missing or damaged files.
 #include "TestSupport.h"
-#include "base/Process.h"
 #include "app/SingleInstance.h"
 #include "app/SubMain.h"
 #include "app/frmMain.h"
+#include "base/Process.h"
 #include "content/QuestionBank.h"
 #include "sound/QVRPlayFiles.h"
 #include "sound/modMusic.h"
@@ -56,6 +56,8 @@ class TestStartup : public QObject
         QVERIFY(f->MnuNewGame->isEnabled());
         QCOMPARE(CurrentTrack, 7);
         QCOMPARE(QuestionCount(0), qint16(3));
+        // The text box has the focus, so the context-menu key works at once.
+        QCOMPARE(f->focusWidget(), static_cast<QWidget*>(f->Infot));
         QVERIFY(AppPath.endsWith(QDir::separator()));
         QCOMPARE(SoundFiles[13], AppPath + "sounds" + QDir::separator() + "14.mp3");
         // No splash window is left behind.
@@ -73,7 +75,22 @@ class TestStartup : public QObject
         QVERIFY(!running.anotherIsRunning());
         DialogCloser::Seen seen;
         CurrentTrack = -5;
+        // While the refusal is up it stands over the main window, which it disables.
+        bool sawIt = false, owned = false, mainDisabled = false;
+        QTimer look;
+        look.setInterval(20);
+        connect(&look, &QTimer::timeout, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && w->objectName() == QStringLiteral("DIAM") && MainWindow()) {
+                    sawIt = true;
+                    owned = w->windowHandle()->transientParent() == MainWindow()->windowHandle();
+                    mainDisabled = !MainWindow()->isEnabled();
+                }
+        });
+        look.start();
         QVERIFY(!start(dir.path(), key("second"), &seen));
+        look.stop();
+        QVERIFY(sawIt && owned && mainDisabled);
         QCOMPARE(ended, 1);
         QCOMPARE(seen.title, QStringLiteral("Ошибка пользователя."));
         QCOMPARE(seen.text,
