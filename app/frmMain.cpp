@@ -18,6 +18,8 @@
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenuBar>
+#include <QTextLayout>
+#include <cmath>
 
 namespace
 {
@@ -27,6 +29,30 @@ const QColor kAnswerGreen(0, 255, 0);
 const QColor kAccepted(0, 191, 255);
 const QColor kRight(255, 127, 0);
 const QColor kWrong(224, 32, 255);
+
+// The steps a text's font goes down, from the window's size, where the text
+// would not show whole otherwise.
+constexpr double kFontSteps[] = {15.75, 14.25, 12.75, 11.25, 9.75};
+
+// Height of `text` wrapped at word boundaries (or anywhere in a long word) to
+// `width`, laid out as a plain text box lays out its lines.
+qreal wrappedHeight(const QString& text, const QFont& font, qreal width)
+{
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    qreal height = 0;
+    for (const QString& paragraph : text.split(u'\n')) {
+        QTextLayout layout(paragraph, font);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            height += std::ceil(line.height());
+        }
+        layout.endLayout();
+    }
+    return height;
+}
 
 int shiftState(Qt::KeyboardModifiers m)
 {
@@ -97,7 +123,8 @@ void frmMain::buildControls()
     Infot = new QPlainTextEdit(client);
     Infot->setObjectName(QStringLiteral("Infot"));
     Infot->setFont(Look::font(15.75));
-    Infot->setGeometry(Look::rect(150, 5580, 14940, 735));
+    // Two lines of the largest question, below the heading and above the answers.
+    Infot->setGeometry(Look::rect(150, 5580, 14940, 990));
     Infot->setReadOnly(true);
     Infot->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     Infot->setFocusPolicy(Qt::StrongFocus);
@@ -404,8 +431,34 @@ void frmMain::setHeading(const QString& text)
     Infol->setText(text);
 }
 
+QFont frmMain::textFontFor(const QString& text) const
+{
+    const qreal margin = Infot->document()->documentMargin();
+    const qreal width =
+        Infot->width() - 2 * Infot->frameWidth() - 2 * margin - Infot->cursorWidth();
+    const qreal room = Infot->height() - 2 * Infot->frameWidth() - 2 * margin;
+    QFont font;
+    for (double points : kFontSteps) {
+        font = Look::font(points);
+        if (wrappedHeight(text, font, width) <= room) break;
+    }
+    return font;
+}
+
+QFont frmMain::answerFontFor(const ColourButton* button, const QString& caption) const
+{
+    const int room = button->width() - ColourButton::kHorizontalChrome;
+    QFont font;
+    for (double points : kFontSteps) {
+        font = Look::font(points, true);
+        if (QFontMetrics(font).horizontalAdvance(caption) <= room) break;
+    }
+    return font;
+}
+
 void frmMain::setText(const QString& text)
 {
+    Infot->setFont(textFontFor(text));
     Infot->setPlainText(text);
 }
 
@@ -422,6 +475,7 @@ void frmMain::focusText()
 
 void frmMain::setAnswer(int button, const QString& caption)
 {
+    ButtKey[button]->setFont(answerFontFor(ButtKey[button], caption));
     ButtKey[button]->setText(caption);
 }
 
