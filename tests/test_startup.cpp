@@ -9,6 +9,7 @@
 #include "sound/QVRPlayFiles.h"
 #include "sound/modMusic.h"
 
+#include <QLocalServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -98,6 +99,48 @@ class TestStartup : public QObject
         QCOMPARE(seen.buttons, QStringList{QStringLiteral("Закрыть")});
         QCOMPARE(CurrentTrack, -5); // nothing was played
         QVERIFY(!MainWindow()->Infol->isVisible());
+    }
+
+    // The lock is the user's own: another user's copy, a stranger squatting a
+    // name or a socket left by a crash does not refuse the game.
+    void lockBelongsToTheUser()
+    {
+        const QByteArray kept = qgetenv("XDG_RUNTIME_DIR");
+        QTemporaryDir mine, theirs;
+        qputenv("XDG_RUNTIME_DIR", mine.path().toLocal8Bit());
+        const QString k = key("user");
+        QVERIFY(SingleInstance::lockName(k).startsWith(mine.path()));
+        {
+            SingleInstance first(k);
+            QVERIFY(!first.anotherIsRunning());
+            QVERIFY(SingleInstance(k).anotherIsRunning()); // the same user: refused
+            // Another user has another runtime folder: both play.
+            qputenv("XDG_RUNTIME_DIR", theirs.path().toLocal8Bit());
+            SingleInstance other(k);
+            QVERIFY(!other.anotherIsRunning());
+            qputenv("XDG_RUNTIME_DIR", mine.path().toLocal8Bit());
+        }
+        // A stranger holding the name everybody once shared blocks nobody.
+        QLocalServer squatter;
+        squatter.setSocketOptions(QLocalServer::AbstractNamespaceOption);
+        QVERIFY(squatter.listen(k));
+        // A socket file left by a crashed copy is taken over.
+        QFile stale(SingleInstance::lockName(k));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+        {
+            SingleInstance after(k);
+            QVERIFY(!after.anotherIsRunning());
+        }
+        // Without a runtime folder the name carries the user's id.
+        qunsetenv("XDG_RUNTIME_DIR");
+        QVERIFY(SingleInstance::lockName(k) != k);
+        {
+            SingleInstance fallback(k);
+            QVERIFY(!fallback.anotherIsRunning());
+            QVERIFY(SingleInstance(k).anotherIsRunning());
+        }
+        if (!kept.isNull()) qputenv("XDG_RUNTIME_DIR", kept);
     }
 
     void missingOrDamagedBankIsReported_data()
