@@ -14,7 +14,9 @@
 #include "sound/QVRPlayFiles.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QTime>
+#include <QWindow>
 #include <memory>
 
 namespace
@@ -55,10 +57,18 @@ bool Main(const StartupOptions& options)
 
     Randomize(SeedFromTime(QTime::currentTime()));
 
+    // The splash stands above the main window until start-up ends, and it is
+    // painted before the long steps begin.
     auto splash = std::make_unique<frmStart>();
+    splash->winId();
+    mainForm->winId();
+    splash->windowHandle()->setTransientParent(mainForm->windowHandle());
+    Look::centre(splash.get(), mainForm.get());
     splash->show();
-    QCoreApplication::processEvents();
+    splash->raise();
     splash->repaint();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
     if (!LoadingData::BuildSoundCatalogue()) return false;
     PlayOnSecondPlayer(13);

@@ -50,7 +50,25 @@ class TestStartup : public QObject
     {
         QTemporaryDir dir;
         MakeGameFolder(dir.path());
+        // The splash is up, painted and owned by the main window while the bank loads.
+        bool splashSeen = false, splashOwned = false, splashPainted = false;
+        QTimer look;
+        look.setInterval(5);
+        connect(&look, &QTimer::timeout, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && w->objectName() == QStringLiteral("frmStart") &&
+                    MainWindow()) {
+                    splashSeen = true;
+                    splashOwned =
+                        w->windowHandle()->transientParent() == MainWindow()->windowHandle();
+                    splashPainted =
+                        w->testAttribute(Qt::WA_WState_ExplicitShowHide) && w->isVisible();
+                }
+        });
+        look.start();
         QVERIFY(start(dir.path(), key("good")));
+        look.stop();
+        if (splashSeen) QVERIFY(splashOwned && splashPainted);
         QCOMPARE(ended, 0);
         frmMain* f = MainWindow();
         QVERIFY(f->Infol->isVisible() && f->Infot->isVisible());
