@@ -13,6 +13,7 @@
 #include "sound/QVRPlayFiles.h"
 #include "sound/modMusic.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -117,7 +118,7 @@ void frmMain::buildControls()
     Infol->setFont(Look::font(18, true));
     Infol->setGeometry(Look::rect(150, 4950, 14940, 615));
     Infol->setStyleSheet(QStringLiteral("color: rgb(0, 255, 255); background: transparent;"));
-    Infol->setAccessibleName(QStringLiteral("Заголовок"));
+    Infol->setAccessibleName(Infol->text());
     Infol->hide();
 
     Infot = new QPlainTextEdit(client);
@@ -136,7 +137,8 @@ void frmMain::buildControls()
         QStringLiteral("QPlainTextEdit { background: rgb(0, 0, 96); color: white; border: 2px "
                        "solid rgb(0, 0, 96); }"
                        "QPlainTextEdit:focus { border: 2px solid rgb(0, 255, 255); }"));
-    Infot->setAccessibleName(QStringLiteral("Текст"));
+    Infot->setAccessibleName(Infot->toPlainText());
+    Infot->setAccessibleDescription(QStringLiteral("Вопрос и сообщения игры"));
     Infot->hide();
 
     PictButt = new QWidget(client);
@@ -173,6 +175,8 @@ void frmMain::buildControls()
     PictMus->setObjectName(QStringLiteral("PictMus"));
     PictMus->setGeometry(Look::rect(0, 10500, 15240, 300));
     PictMus->setFocusPolicy(Qt::NoFocus);
+    PictMus->setAccessibleName(QStringLiteral("Уведомления музыки"));
+    client->setAccessibleName(QStringLiteral("Игровое поле"));
     PictMus->hide();
 
     setTabOrder(Infot, ButtKey[0]);
@@ -215,6 +219,12 @@ void frmMain::buildMenus()
     MnuFivty = add(MnuHint, QStringLiteral("50 на 50"), Qt::Key_F3, &frmMain::MnuFivty_Click);
     MnuMasters = add(MnuHint, QStringLiteral("Магистры"), Qt::Key_F4, &frmMain::MnuMasters_Click);
 
+    bar->setAccessibleName(QStringLiteral("Меню"));
+    for (QWidget* more : bar->findChildren<QWidget*>(QStringLiteral("qt_menubar_ext_button")))
+        more->setAccessibleName(QStringLiteral("Ещё пункты меню"));
+    for (QMenu* menu : {MnuGame, MnuCom, MnuAnsw, MnuHint})
+        menu->setAccessibleName(QString(menu->title()).remove(u'&'));
+
     // Until start-up is over only the menu itself is there.
     for (QAction* a : MnuGame->actions())
         a->setEnabled(false);
@@ -245,8 +255,8 @@ void frmMain::EnableGameCommands()
 void frmMain::Form_Load()
 {
     MnuCom->menuAction()->setVisible(false);
-    Infol->setText(QStringLiteral("Аналог телеигры   \"Тривелон!\""));
-    Infot->setPlainText(QStringLiteral("Добро пожаловать в новую игру!"));
+    setHeading(QStringLiteral("Аналог телеигры   \"Тривелон!\""));
+    setText(QStringLiteral("Добро пожаловать в новую игру!"));
     MusicOff = 0;
 }
 
@@ -426,9 +436,21 @@ void frmMain::PictMus_MouseMove()
     KeepMusicLooping();
 }
 
+namespace
+{
+// A screen reader hears a text when it changes: the control's name is the text.
+void announceName(QWidget* widget, const QString& name)
+{
+    widget->setAccessibleName(name);
+    QAccessibleEvent event(widget, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+}
+} // namespace
+
 void frmMain::setHeading(const QString& text)
 {
     Infol->setText(text);
+    announceName(Infol, text.isEmpty() ? QStringLiteral("Заголовок") : text);
 }
 
 QFont frmMain::textFontFor(const QString& text) const
@@ -459,7 +481,12 @@ QFont frmMain::answerFontFor(const ColourButton* button, const QString& caption)
 void frmMain::setText(const QString& text)
 {
     Infot->setFont(textFontFor(text));
+    const QString before = Infot->toPlainText();
     Infot->setPlainText(text);
+    // The box's name is its text too, so that the change is read out as a whole.
+    announceName(Infot, text.isEmpty() ? QStringLiteral("Текст") : text);
+    QAccessibleTextUpdateEvent update(Infot, 0, before, text);
+    QAccessible::updateAccessibility(&update);
 }
 
 void frmMain::setInfoVisible(bool visible)
@@ -477,6 +504,7 @@ void frmMain::setAnswer(int button, const QString& caption)
 {
     ButtKey[button]->setFont(answerFontFor(ButtKey[button], caption));
     ButtKey[button]->setText(caption);
+    announceName(ButtKey[button], caption);
 }
 
 void frmMain::setAnswerVisible(int button, bool visible)

@@ -6,6 +6,7 @@
 #include "base/Look.h"
 #include "dialogs/DialogSupport.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -397,8 +398,14 @@ qint16 FMess(const QString& mt, qint16& mn, QString& mf)
 
     auto form = std::make_unique<DIAM>();
     form->prepare(text, mf);
+    form->setAccessibleDescription(text);
     caller.showOwned(form.get());
     caller.disable();
+    {
+        // Announced as it opens, as an alert with its title and text.
+        QAccessibleEvent alert(form.get(), QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
     const qint16 result = form->run(mn);
 
     caller.enable();

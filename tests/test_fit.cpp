@@ -6,6 +6,7 @@
 #include "content/OpinSaving.h"
 #include "content/QuestionBank.h"
 
+#include <QAbstractButton>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -90,6 +91,27 @@ class TestFit : public QObject
         f->setAnswer(0, QStringLiteral("A: Семь"));
         QCOMPARE(f->ButtKey[0]->font().pointSizeF(), 15.75);
         QVERIFY(f->ButtKey[0]->font().bold());
+    }
+
+    // What a screen reader reads: the heading, the text and each answer (with
+    // its letter) are the controls' names, which change with them (the events go
+    // out with the names; tests/atspi_play.py hears them on the bus), and every
+    // control it can reach has a Russian name.
+    void namesCarryWhatTheScreenShows()
+    {
+        f->setHeading(QStringLiteral("Вопрос первый: и на кону 125 рублей."));
+        f->setText(QStringLiteral("Сколько дней в неделе?"));
+        f->setAnswer(2, QStringLiteral("C: Семь"));
+        QCOMPARE(f->Infol->accessibleName(),
+                 QStringLiteral("Вопрос первый: и на кону 125 рублей."));
+        QCOMPARE(f->Infot->accessibleName(), QStringLiteral("Сколько дней в неделе?"));
+        QCOMPARE(f->ButtKey[2]->accessibleName(), QStringLiteral("C: Семь"));
+        QStringList unnamed;
+        for (QWidget* w : f->findChildren<QWidget*>())
+            if ((w->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton*>(w)) &&
+                w->accessibleName().isEmpty() && !qobject_cast<QScrollBar*>(w))
+                unnamed << w->objectName() + ':' + w->metaObject()->className();
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u',')));
     }
 
     void cleanupTestCase() { f.reset(); }

@@ -13,6 +13,7 @@ gstreamer1.0-pulseaudio gstreamer1.0-alsa
 timgm6mb-soundfont
 fonts-liberation
 xvfb xauth xdotool x11-utils
+dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0
 dpkg-dev file lintian desktop-file-utils appstream
 "
 missing=""
