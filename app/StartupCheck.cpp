@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/StartupCheck.h"
 
-#include "base/Process.h"
 #include "app/SubMain.h"
+#include "base/Process.h"
 #include "sound/modMusic.h"
 
 #include <QCoreApplication>

@@ -1,19 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/SubMain.h"
 
+#include "app/SingleInstance.h"
+#include "app/frmMain.h"
+#include "app/frmStart.h"
 #include "base/AllCorrector.h"
 #include "base/Look.h"
 #include "base/Process.h"
 #include "base/Random.h"
-#include "app/SingleInstance.h"
-#include "app/frmMain.h"
-#include "app/frmStart.h"
 #include "content/LoadingData.h"
 #include "dialogs/DIAM.h"
+#include "dialogs/DialogSupport.h"
 #include "sound/QVRPlayFiles.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QTime>
+#include <QWindow>
 #include <memory>
 
 namespace
@@ -41,6 +44,7 @@ bool Main(const StartupOptions& options)
     mainForm->show();
     Look::centre(mainForm.get(), nullptr);
     mainForm->activateWindow();
+    Dialogs::ExpectActive(mainForm.get());
 
     instance.reset();
     instance = std::make_unique<SingleInstance>(options.instanceKey);
@@ -53,10 +57,18 @@ bool Main(const StartupOptions& options)
 
     Randomize(SeedFromTime(QTime::currentTime()));
 
+    // The splash stands above the main window until start-up ends, and it is
+    // painted before the long steps begin.
     auto splash = std::make_unique<frmStart>();
+    splash->winId();
+    mainForm->winId();
+    splash->windowHandle()->setTransientParent(mainForm->windowHandle());
+    Look::centre(splash.get(), mainForm.get());
     splash->show();
-    QCoreApplication::processEvents();
+    splash->raise();
     splash->repaint();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
     if (!LoadingData::BuildSoundCatalogue()) return false;
     PlayOnSecondPlayer(13);
@@ -79,6 +91,8 @@ bool Main(const StartupOptions& options)
     splash.reset();
     mainForm->Infol->show();
     mainForm->Infot->show();
+    // The text box has the focus, so the context-menu key works at once.
+    mainForm->Infot->setFocus(Qt::OtherFocusReason);
     mainForm->EnableGameCommands();
     return true;
 }

@@ -3,6 +3,7 @@
 
 #include "app/SubMain.h"
 #include "base/Look.h"
+#include "base/PhysicalKey.h"
 #include "base/Process.h"
 #include "content/OpinSaving.h"
 #include "content/QuestionBank.h"
@@ -12,11 +13,14 @@
 #include "sound/QVRPlayFiles.h"
 #include "sound/modMusic.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenuBar>
+#include <QTextLayout>
+#include <cmath>
 
 namespace
 {
@@ -26,6 +30,30 @@ const QColor kAnswerGreen(0, 255, 0);
 const QColor kAccepted(0, 191, 255);
 const QColor kRight(255, 127, 0);
 const QColor kWrong(224, 32, 255);
+
+// The steps a text's font goes down, from the window's size, where the text
+// would not show whole otherwise.
+constexpr double kFontSteps[] = {15.75, 14.25, 12.75, 11.25, 9.75};
+
+// Height of `text` wrapped at word boundaries (or anywhere in a long word) to
+// `width`, laid out as a plain text box lays out its lines.
+qreal wrappedHeight(const QString& text, const QFont& font, qreal width)
+{
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    qreal height = 0;
+    for (const QString& paragraph : text.split(u'\n')) {
+        QTextLayout layout(paragraph, font);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            height += std::ceil(line.height());
+        }
+        layout.endLayout();
+    }
+    return height;
+}
 
 int shiftState(Qt::KeyboardModifiers m)
 {
@@ -90,13 +118,14 @@ void frmMain::buildControls()
     Infol->setFont(Look::font(18, true));
     Infol->setGeometry(Look::rect(150, 4950, 14940, 615));
     Infol->setStyleSheet(QStringLiteral("color: rgb(0, 255, 255); background: transparent;"));
-    Infol->setAccessibleName(QStringLiteral("Заголовок"));
+    Infol->setAccessibleName(Infol->text());
     Infol->hide();
 
     Infot = new QPlainTextEdit(client);
     Infot->setObjectName(QStringLiteral("Infot"));
     Infot->setFont(Look::font(15.75));
-    Infot->setGeometry(Look::rect(150, 5580, 14940, 735));
+    // Two lines of the largest question, below the heading and above the answers.
+    Infot->setGeometry(Look::rect(150, 5580, 14940, 990));
     Infot->setReadOnly(true);
     Infot->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     Infot->setFocusPolicy(Qt::StrongFocus);
@@ -108,7 +137,8 @@ void frmMain::buildControls()
         QStringLiteral("QPlainTextEdit { background: rgb(0, 0, 96); color: white; border: 2px "
                        "solid rgb(0, 0, 96); }"
                        "QPlainTextEdit:focus { border: 2px solid rgb(0, 255, 255); }"));
-    Infot->setAccessibleName(QStringLiteral("Текст"));
+    Infot->setAccessibleName(Infot->toPlainText());
+    Infot->setAccessibleDescription(QStringLiteral("Вопрос и сообщения игры"));
     Infot->hide();
 
     PictButt = new QWidget(client);
@@ -145,6 +175,8 @@ void frmMain::buildControls()
     PictMus->setObjectName(QStringLiteral("PictMus"));
     PictMus->setGeometry(Look::rect(0, 10500, 15240, 300));
     PictMus->setFocusPolicy(Qt::NoFocus);
+    PictMus->setAccessibleName(QStringLiteral("Уведомления музыки"));
+    client->setAccessibleName(QStringLiteral("Игровое поле"));
     PictMus->hide();
 
     setTabOrder(Infot, ButtKey[0]);
@@ -187,6 +219,12 @@ void frmMain::buildMenus()
     MnuFivty = add(MnuHint, QStringLiteral("50 на 50"), Qt::Key_F3, &frmMain::MnuFivty_Click);
     MnuMasters = add(MnuHint, QStringLiteral("Магистры"), Qt::Key_F4, &frmMain::MnuMasters_Click);
 
+    bar->setAccessibleName(QStringLiteral("Меню"));
+    for (QWidget* more : bar->findChildren<QWidget*>(QStringLiteral("qt_menubar_ext_button")))
+        more->setAccessibleName(QStringLiteral("Ещё пункты меню"));
+    for (QMenu* menu : {MnuGame, MnuCom, MnuAnsw, MnuHint})
+        menu->setAccessibleName(QString(menu->title()).remove(u'&'));
+
     // Until start-up is over only the menu itself is there.
     for (QAction* a : MnuGame->actions())
         a->setEnabled(false);
@@ -217,8 +255,8 @@ void frmMain::EnableGameCommands()
 void frmMain::Form_Load()
 {
     MnuCom->menuAction()->setVisible(false);
-    Infol->setText(QStringLiteral("Аналог телеигры   \"Тривелон!\""));
-    Infot->setPlainText(QStringLiteral("Добро пожаловать в новую игру!"));
+    setHeading(QStringLiteral("Аналог телеигры   \"Тривелон!\""));
+    setText(QStringLiteral("Добро пожаловать в новую игру!"));
     MusicOff = 0;
 }
 
@@ -231,12 +269,11 @@ bool frmMain::Form_KeyDown(int keyCode, int shift)
 {
     if (shift != 4) return false;
     if (keyCode >= Qt::Key_A && keyCode <= Qt::Key_D) {
-        ColourButton* b = ButtKey[keyCode - Qt::Key_A];
-        if (!b->isHidden() && PictButt->isVisible() && PictButt->isEnabled()) b->setFocus();
+        if (takesAltLetter(keyCode)) ButtKey[keyCode - Qt::Key_A]->setFocus();
         return true;
     }
     if (keyCode == Qt::Key_Q) {
-        if (Infot->isVisible()) Infot->setFocus();
+        if (takesAltLetter(keyCode)) Infot->setFocus();
         return true;
     }
     return false;
@@ -250,8 +287,29 @@ bool frmMain::Infot_KeyDown(int keyCode, int shift)
     return true;
 }
 
+bool frmMain::takesAltLetter(int letterKey) const
+{
+    if (letterKey >= Qt::Key_A && letterKey <= Qt::Key_D)
+        return !ButtKey[letterKey - Qt::Key_A]->isHidden() && PictButt->isVisible() &&
+               PictButt->isEnabled();
+    return letterKey == Qt::Key_Q && Infot->isVisible();
+}
+
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Alt+Ф...Alt+В and Alt+Й are the keys A...D and Q: while they have
+        // something to do, no menu access letter of the layout may take them.
+        auto* widget = qobject_cast<QWidget*>(watched);
+        auto* key = static_cast<QKeyEvent*>(event);
+        const char letter = PhysicalLetter(*key);
+        if (widget && widget->window() == this && letter && shiftState(key->modifiers()) == 4 &&
+            takesAltLetter(Qt::Key_A + (letter - 'A'))) {
+            event->accept();
+            return true;
+        }
+        return false;
+    }
     if (event->type() != QEvent::KeyPress) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this) return false;
@@ -260,8 +318,11 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
     if (widget != focusWidget() && widget != this) return false;
     auto* key = static_cast<QKeyEvent*>(event);
     const int shift = shiftState(key->modifiers());
-    if (Form_KeyDown(key->key(), shift)) return true;
-    if (widget == Infot && Infot_KeyDown(key->key(), shift)) return true;
+    // Letter keys by the key pressed, not by the letter the layout types.
+    int code = key->key();
+    if (const char letter = PhysicalLetter(*key)) code = Qt::Key_A + (letter - 'A');
+    if (Form_KeyDown(code, shift)) return true;
+    if (widget == Infot && Infot_KeyDown(code, shift)) return true;
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && shift == 0) {
         // Buttons take Enter themselves; elsewhere Enter presses the default button.
         if (auto* b = qobject_cast<QPushButton*>(widget); b && b->isEnabled()) {
@@ -375,14 +436,57 @@ void frmMain::PictMus_MouseMove()
     KeepMusicLooping();
 }
 
+namespace
+{
+// A screen reader hears a text when it changes: the control's name is the text.
+void announceName(QWidget* widget, const QString& name)
+{
+    widget->setAccessibleName(name);
+    QAccessibleEvent event(widget, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+}
+} // namespace
+
 void frmMain::setHeading(const QString& text)
 {
     Infol->setText(text);
+    announceName(Infol, text.isEmpty() ? QStringLiteral("Заголовок") : text);
+}
+
+QFont frmMain::textFontFor(const QString& text) const
+{
+    const qreal margin = Infot->document()->documentMargin();
+    const qreal width =
+        Infot->width() - 2 * Infot->frameWidth() - 2 * margin - Infot->cursorWidth();
+    const qreal room = Infot->height() - 2 * Infot->frameWidth() - 2 * margin;
+    QFont font;
+    for (double points : kFontSteps) {
+        font = Look::font(points);
+        if (wrappedHeight(text, font, width) <= room) break;
+    }
+    return font;
+}
+
+QFont frmMain::answerFontFor(const ColourButton* button, const QString& caption) const
+{
+    const int room = button->width() - ColourButton::kHorizontalChrome;
+    QFont font;
+    for (double points : kFontSteps) {
+        font = Look::font(points, true);
+        if (QFontMetrics(font).horizontalAdvance(caption) <= room) break;
+    }
+    return font;
 }
 
 void frmMain::setText(const QString& text)
 {
+    Infot->setFont(textFontFor(text));
+    const QString before = Infot->toPlainText();
     Infot->setPlainText(text);
+    // The box's name is its text too, so that the change is read out as a whole.
+    announceName(Infot, text.isEmpty() ? QStringLiteral("Текст") : text);
+    QAccessibleTextUpdateEvent update(Infot, 0, before, text);
+    QAccessible::updateAccessibility(&update);
 }
 
 void frmMain::setInfoVisible(bool visible)
@@ -398,7 +502,9 @@ void frmMain::focusText()
 
 void frmMain::setAnswer(int button, const QString& caption)
 {
+    ButtKey[button]->setFont(answerFontFor(ButtKey[button], caption));
     ButtKey[button]->setText(caption);
+    announceName(ButtKey[button], caption);
 }
 
 void frmMain::setAnswerVisible(int button, bool visible)

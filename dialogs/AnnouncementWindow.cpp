@@ -3,6 +3,7 @@
 
 #include "base/Look.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -59,6 +60,7 @@ AnnouncementWindow::AnnouncementWindow(const AnnouncementLook& look)
 
 void AnnouncementWindow::setText(const QString& text)
 {
+    text_->setAccessibleDescription(text);
     if (auto* line = qobject_cast<QLineEdit*>(text_))
         line->setText(text);
     else
@@ -111,9 +113,13 @@ void Announcement::open(std::unique_ptr<AnnouncementWindow> fresh, const QString
     window_->setWindowTitle(caption);
     window_->setAccessibleName(caption);
     window_->setText(text);
+    // Read out as it opens: the window's name is its caption and its text.
+    window_->setAccessibleDescription(text);
     CallerForm.showOwned(window_.get());
     CallerForm.disable();
     window_->focusText();
+    QAccessibleEvent alert(window_.get(), QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
 }
 
 void Announcement::close()

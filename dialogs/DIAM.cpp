@@ -6,6 +6,7 @@
 #include "base/Look.h"
 #include "dialogs/DialogSupport.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -13,10 +14,12 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <initializer_list>
 #include <memory>
 
@@ -126,6 +129,7 @@ class DIAM final : public QWidget
     void Mbutt4_Click() { press(4); }
 
     void press(qint16 button);
+    void growToText();
     bool handleKey(const QKeyEvent* event);
     qint16 closeAnswer() const;
     std::array<QPushButton*, 4> buttons() const { return {Mbutt1, Mbutt2, Mbutt3, Mbutt4}; }
@@ -220,6 +224,43 @@ void DIAM::prepare(const QString& text, const QString& title)
     setWindowTitle(title);
     setAccessibleName(title);
     Mtext->setPlainText(text);
+    growToText();
+}
+
+// Every line of a message is shown: where the text needs more than the fixed
+// height, the box, the strip and buttons below it and the window grow.
+void DIAM::growToText()
+{
+    // Laid out as the box lays out plain text: each paragraph wrapped to the
+    // width inside its frame and margins, line under line.
+    const qreal margin = Mtext->document()->documentMargin();
+    const qreal lineWidth =
+        Mtext->width() - 2 * Mtext->frameWidth() - 2 * margin - Mtext->cursorWidth();
+    QTextOption option;
+    option.setWrapMode(Mtext->wordWrapMode());
+    qreal textHeight = 2 * margin;
+    for (const QString& paragraph : Mtext->toPlainText().split(u'\n')) {
+        QTextLayout layout(paragraph, Mtext->font());
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(lineWidth);
+            textHeight += std::ceil(line.height());
+        }
+        layout.endLayout();
+    }
+    // Beyond twenty lines the keyboard reaches the rest, as in the fixed box.
+    const qreal most = 20 * QFontMetricsF(Mtext->font()).lineSpacing();
+    // A few pixels spare: the box shows a line only when it fits whole.
+    const int need = int(std::ceil(std::min(textHeight, most))) + 2 * Mtext->frameWidth() + 4;
+    const int grow = need - Mtext->height();
+    if (grow <= 0) return;
+    Mtext->resize(Mtext->width(), need);
+    for (QWidget* below : {static_cast<QWidget*>(Mbkont), static_cast<QWidget*>(Mbutt1),
+                           static_cast<QWidget*>(Mbutt2), static_cast<QWidget*>(Mbutt3),
+                           static_cast<QWidget*>(Mbutt4)})
+        below->move(below->x(), below->y() + grow);
+    setFixedSize(width(), height() + grow);
 }
 
 qint16 DIAM::run(qint16 code)
@@ -357,8 +398,14 @@ qint16 FMess(const QString& mt, qint16& mn, QString& mf)
 
     auto form = std::make_unique<DIAM>();
     form->prepare(text, mf);
+    form->setAccessibleDescription(text);
     caller.showOwned(form.get());
     caller.disable();
+    {
+        // Announced as it opens, as an alert with its title and text.
+        QAccessibleEvent alert(form.get(), QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
     const qint16 result = form->run(mn);
 
     caller.enable();

@@ -2,6 +2,7 @@
 #include "dialogs/DialogSupport.h"
 
 #include "base/Look.h"
+#include "base/PhysicalKey.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -20,6 +21,11 @@ QPointer<QWidget>& pendingActive()
     return window;
 }
 } // namespace
+
+void ExpectActive(QWidget* window)
+{
+    pendingActive() = window;
+}
 
 void Caller::take()
 {
@@ -82,6 +88,7 @@ void Caller::clear()
 
 qint16 keyCodeOf(const QKeyEvent* event)
 {
+    if (const char letter = PhysicalLetter(*event)) return qint16(letter);
     const int key = event->key();
     if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9))
         return qint16(key);

@@ -47,6 +47,11 @@ class Caller
     bool disabledHere_ = false;
 };
 
+// A window just shown and asked to become active counts as the active one until
+// the window system confirms it, so that a message raised meanwhile (the refusal
+// of a second copy) is owned by it and stays above it.
+void ExpectActive(QWidget* window);
+
 // Key codes and modifier bits as the key handlers see them.
 constexpr qint16 kContextMenuKey = 93;
 enum ShiftBits : qint16 { ShiftMask = 1, CtrlMask = 2, AltMask = 4 };

@@ -2,6 +2,7 @@
 #include "dialogs/FRMH.h"
 
 #include "base/Look.h"
+#include "base/PhysicalKey.h"
 #include "dialogs/DialogSupport.h"
 
 #include <QAction>
@@ -25,6 +26,7 @@ class FRMH final : public QWidget
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool windowKey(const QKeyEvent* key);
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -85,6 +87,8 @@ FRMH::FRMH()
     MnuCont->setAccessibleName(QStringLiteral("Действие"));
     MnuCopy->setObjectName(QStringLiteral("MnuCopy"));
     MnuCopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    MnuCopy->setShortcutContext(Qt::WindowShortcut);
+    addAction(MnuCopy); // Ctrl+C acts wherever the focus is in the window
     connect(MnuCopy, &QAction::triggered, this, [this] { MnuCopy_Click(); });
 }
 
@@ -134,10 +138,7 @@ bool FRMH::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
-            ButtOK->click();
-            return true;
-        }
+        if (windowKey(key)) return true;
         if (watched == Helpt) {
             qint16 KeyCode = Dialogs::keyCodeOf(key);
             qint16 Shift = Dialogs::shiftStateOf(key);
@@ -150,12 +151,29 @@ bool FRMH::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+// Esc and Alt+З close; Ctrl+C copies the whole text, not the text box's
+// selection. Letters go by the key, in every layout (З lies on the P key).
+bool FRMH::windowKey(const QKeyEvent* key)
+{
+    if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+        ButtOK->click();
+        return true;
+    }
+    if (IsLetterKey(*key, 'P', Qt::AltModifier) ||
+        (key->key() == 0x0417 && key->modifiers() == Qt::AltModifier)) {
+        ButtOK->click();
+        return true;
+    }
+    if (IsLetterKey(*key, 'C', Qt::ControlModifier)) {
+        MnuCopy->trigger();
+        return true;
+    }
+    return false;
+}
+
 void FRMH::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
-        ButtOK->click();
-    else
-        QWidget::keyPressEvent(event);
+    if (!windowKey(event)) QWidget::keyPressEvent(event);
 }
 
 void FRMH::closeEvent(QCloseEvent* event)

@@ -22,6 +22,7 @@ void GamePlay::NewGame()
         screen_.setLifelineEnabled(Lifeline::Referendum, true);
         screen_.endAnnouncement();
         Level = 0;
+        inGame_ = true;
         PlayMusic(4);
         ShowQuestion(screen_, CurrentQuestion, Level);
     });
@@ -40,9 +41,14 @@ void GamePlay::Answer(int button)
         if (leaving_) return;
         if (button + 1 == CurrentQuestion[5]) {
             screen_.setAnswerColour(button, AnswerColour::Right);
+            if (Level == 15) inGame_ = false;
             if (RightAnswer(screen_, Level)) ShowQuestion(screen_, CurrentQuestion, Level);
         } else {
             screen_.setAnswerColour(button, AnswerColour::Wrong);
+            // A lost game is over, also when it was lost from the pause before
+            // "Продолжим?": nothing can bring it back.
+            inGame_ = false;
+            screen_.setContinueVisible(false);
             WrongAnswer(screen_, Level);
         }
     });
@@ -55,6 +61,7 @@ void GamePlay::AnswerItem(int button)
 
 void GamePlay::Continue()
 {
+    if (!inGame_) return;
     run([this] { ShowQuestion(screen_, CurrentQuestion, Level); });
 }
 

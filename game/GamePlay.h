@@ -27,6 +27,8 @@ class GamePlay
     bool leaving() const { return leaving_; }
     // True while an answer, lifeline or other command is being carried out.
     bool busy() const { return depth_ > 0; }
+    // From a new game until it is lost or won.
+    bool inGame() const { return inGame_; }
 
     // Runs `command` unless another one is under way (the waits inside a
     // command process events, so a second click would otherwise nest), start-up
@@ -53,4 +55,5 @@ class GamePlay
     bool enabled_ = false;
     bool leaving_ = false;
     int depth_ = 0;
+    bool inGame_ = false;
 };

@@ -33,11 +33,15 @@ std::array<qint16, 5> ReferendumShares(int correctButton, qint16 level)
     const int c = (correctButton >= 1 && correctButton <= 4) ? correctButton : 0;
     share[c] = static_cast<qint16>(std::floor(double(Rnd()) * (16 - level) * 5) + 26);
     int rest = 100 - share[c];
+    int last = c;
     for (int i = 1; i <= 4 && rest != 0; ++i) {
         if (share[i] != 0) continue;
         share[i] = static_cast<qint16>(std::floor(double(Rnd()) * rest) + 1);
         rest -= share[i];
+        last = i;
     }
+    // A poll in percent adds up to 100: the last answer served takes what is left.
+    share[last] = static_cast<qint16>(share[last] + rest);
     return share;
 }
 

@@ -21,7 +21,8 @@ namespace HintsGame
 // `afterFirst` runs right after the first removal, `afterDraw` after every draw.
 std::array<bool, 4> FiftyDraw(int correctButton, const std::function<void()>& afterFirst = {},
                               const std::function<void()>& afterDraw = {});
-// Shares of the answers 1..4 (index 0 only when no answer is right).
+// Shares of the answers 1..4 (index 0 only when no answer is right); they add
+// up to 100, the last answer served taking what the draws left over.
 std::array<qint16, 5> ReferendumShares(int correctButton, qint16 level);
 QString ReferendumText(const std::array<qint16, 5>& shares);
 int MastersProbability(qint16 level);

@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QWindow>
 #include <QtTest>
 
@@ -347,6 +348,53 @@ class TestDiam : public QObject
         QVERIFY(main_.isEnabled());
     }
 
+    // The refusal of a second copy and a long missing path: every line lies
+    // whole inside the box, above the buttons.
+    void everyLineOfAMessageShows_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::newRow("refusal") << QStringLiteral(
+            "Ты чо делаешь?\r\nКворвел уже запущен.\r\nИшь, жадный какой!");
+        QTest::newRow("long path")
+            << QStringLiteral("Отсутствует файл:\r\n") +
+                   QStringLiteral("/home/игрок/очень длинная папка с играми/").repeated(3) +
+                   QStringLiteral("sounds/9.mid");
+        QTest::newRow("one line") << QStringLiteral("Одна строка");
+    }
+    void everyLineOfAMessageShows()
+    {
+        QFETCH(QString, message);
+        qint16 mn = 2;
+        QString mf = QStringLiteral("not");
+        int bottom = 0, room = 0, boxBottom = 0, buttonsTop = 0, windowBottom = 0, lines = 0;
+        QSize size;
+        drive(message, mn, mf, [&](QWidget* d) {
+            QPlainTextEdit* t = text(d);
+            QTextCursor end = t->textCursor();
+            end.movePosition(QTextCursor::End);
+            t->setTextCursor(end);
+            bottom = t->cursorRect().bottom();
+            room = t->viewport()->height();
+            lines = 0;
+            for (QTextBlock b = t->document()->begin(); b.isValid(); b = b.next())
+                lines += b.layout()->lineCount();
+            boxBottom = t->geometry().bottom();
+            buttonsTop = button(d, 2)->geometry().top();
+            windowBottom = d->height();
+            size = d->size();
+            QVERIFY2(t->verticalScrollBar()->value() == 0,
+                     qPrintable(QStringLiteral("%1 lines, box %2, max %3")
+                                    .arg(lines)
+                                    .arg(t->height())
+                                    .arg(t->verticalScrollBar()->maximum())));
+            enter(d);
+        });
+        QVERIFY2(bottom < room, qPrintable(QStringLiteral("%1 of %2").arg(bottom).arg(room)));
+        QVERIFY(boxBottom < buttonsTop && buttonsTop < windowBottom);
+        if (lines <= 3) QCOMPARE(size.width(), 450);
+        if (lines == 1) QCOMPARE(size, QSize(450, 90));
+    }
+
     void lookAndLongText()
     {
         QImage face;
@@ -372,17 +420,20 @@ class TestDiam : public QObject
             caretInView = t->viewport()->rect().contains(t->cursorRect());
             d->close();
         });
-        QCOMPARE(size, QSize(450, 90));
+        // The window keeps its width and grows to show all five lines.
+        QCOMPARE(size.width(), 450);
+        QVERIFY(size.height() > 90);
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u',')));
         // The window, then inside the border of each button (left 10 + 110 n, top 57).
         const auto at = [&](int x, int y) {
             return face.pixelColor(QPointF(x, y).toPoint() * face.devicePixelRatio()).rgb();
         };
+        const int grown = size.height() - 90;
         QCOMPARE(at(1, 1), qRgb(48, 48, 48));
-        QCOMPARE(at(15, 69), qRgb(255, 255, 0));
-        QCOMPARE(at(125, 69), qRgb(255, 255, 0));
-        QCOMPARE(at(235, 69), qRgb(255, 255, 255));
-        QCOMPARE(at(345, 69), qRgb(0, 255, 0));
+        QCOMPARE(at(15, 69 + grown), qRgb(255, 255, 0));
+        QCOMPARE(at(125, 69 + grown), qRgb(255, 255, 0));
+        QCOMPARE(at(235, 69 + grown), qRgb(255, 255, 255));
+        QCOMPARE(at(345, 69 + grown), qRgb(0, 255, 0));
         // Five lines without a scroll bar; the keyboard reaches the last one.
         QCOMPARE(blocks, 5);
         QCOMPARE(top, 0);

@@ -210,6 +210,34 @@ class TestHelp : public QObject
         QVERIFY(text && focusAfter == text);
     }
 
+    // Ctrl+C copies the whole text, also with a selection and under the Russian
+    // layout (Ctrl+С on the C key); Alt+З closes under the US layout (Alt+P).
+    void copyKeyAndCloseKeyInEveryLayout()
+    {
+        for (const bool russian : {false, true}) {
+            QGuiApplication::clipboard()->setText(QStringLiteral("старое"));
+            QVERIFY(runHelp(QStringLiteral("Первая строка\r\nВторая строка"),
+                            {[&](QWidget* h) {
+                                 QTextCursor c = helpt(h)->textCursor();
+                                 c.movePosition(QTextCursor::NextWord, QTextCursor::KeepAnchor);
+                                 helpt(h)->setTextCursor(c);
+                                 QKeyEvent copy(
+                                     QEvent::KeyPress, russian ? 0x0421 : int(Qt::Key_C),
+                                     Qt::ControlModifier, russian ? 54 : 0, russian ? 0x43 : 0, 0,
+                                     russian ? QStringLiteral("с") : QStringLiteral("c"));
+                                 QApplication::sendEvent(helpt(h), &copy);
+                             },
+                             [&](QWidget* h) {
+                                 QKeyEvent close(QEvent::KeyPress, int(Qt::Key_P), Qt::AltModifier,
+                                                 33, 0x50, 0, QStringLiteral("p"));
+                                 QApplication::sendEvent(helpt(h), &close);
+                             }}));
+            QCOMPARE(QGuiApplication::clipboard()->text(),
+                     QStringLiteral("Первая строка\nВторая строка"));
+            QVERIFY(!helpWindow());
+        }
+    }
+
     void withoutOwner()
     {
         main_.hide();

@@ -8,6 +8,7 @@
 #include "content/QuestionBank.h"
 #include "game/GamePlay.h"
 #include "game/GameScreen.h"
+#include "game/HintsGame.h"
 #include "game/ListButton.h"
 #include "sound/QVRPlayFiles.h"
 #include "sound/modMusic.h"
@@ -15,6 +16,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 #include <functional>
 #include <set>
 
@@ -233,6 +235,68 @@ class TestRules : public QObject
         QCOMPARE(game->Level, qint16(2));
         QVERIFY(!screen->continueVisible && screen->panelVisible);
         QCOMPARE(screen->heading, QStringLiteral("Вопрос второй: и на кону 250 рублей."));
+    }
+
+    // A wrong answer given from the pause before "Продолжим?" ends the game for good.
+    void aLostGameCannotBeContinued()
+    {
+        climbTo(3);
+        game->Answer(right());
+        QVERIFY(screen->continueVisible && game->inGame());
+        game->AnswerItem(wrong()); // F5-F8 still act on the question just answered
+        QCOMPARE(screen->heading, QStringLiteral("Вы уходите ни с чем."));
+        QVERIFY(!screen->continueVisible && !screen->actionsVisible && !game->inGame());
+        game->Continue(); // Enter on the window, or a stale click
+        QCOMPARE(game->Level, qint16(3));
+        QVERIFY(!screen->panelVisible);
+        QCOMPARE(screen->heading, QStringLiteral("Вы уходите ни с чем."));
+        // Nor can a won game go on.
+        climbTo(15);
+        game->Answer(right());
+        QCOMPARE(screen->heading, QStringLiteral("Неплохо заработал, умник!"));
+        game->Continue();
+        QCOMPARE(game->Level, qint16(15));
+        QCOMPARE(screen->heading, QStringLiteral("Неплохо заработал, умник!"));
+    }
+
+    // The poll adds up to 100 whatever the level, the right answer and the draws.
+    void referendumAddsUpToAHundred()
+    {
+        for (qint16 level = 1; level <= 15; ++level)
+            for (int correct = 1; correct <= 4; ++correct)
+                for (int i = 0; i < 500; ++i) {
+                    const auto s = HintsGame::ReferendumShares(correct, level);
+                    QCOMPARE(s[0], qint16(0));
+                    QCOMPARE(s[1] + s[2] + s[3] + s[4], 100);
+                    QVERIFY(s[correct] >= 26 && s[correct] <= 25 + 5 * (16 - level));
+                    for (int k = 1; k <= 4; ++k)
+                        if (k != correct) QVERIFY(s[k] >= 0 && s[k] <= 74);
+                }
+        // The right answer's share and the greedy order stay: with the draws
+        // replayed, every share but the last one served is the same as before.
+        Randomize(11);
+        const double r0 = Rnd(), r1 = Rnd(), r2 = Rnd();
+        Randomize(11);
+        const auto s = HintsGame::ReferendumShares(2, 3);
+        const int right = int(std::floor(r0 * 13 * 5)) + 26;
+        QCOMPARE(int(s[2]), right);
+        const int a = int(std::floor(r1 * (100 - right))) + 1;
+        QCOMPARE(int(s[1]), a);
+        if (100 - right - a > 0) {
+            const int c = int(std::floor(r2 * (100 - right - a))) + 1;
+            QCOMPARE(int(s[3]), c);
+        }
+        // The text of the poll in the game adds up too.
+        game->NewGame();
+        game->Referendum();
+        static const QRegularExpression poll(
+            QStringLiteral("A=(\\d+)%, B=(\\d+)%, \r\nC=(\\d+)%, D=(\\d+)%\\.$"));
+        const auto m = poll.match(lastWindow());
+        QVERIFY2(m.hasMatch(), qPrintable(lastWindow()));
+        int sum = 0;
+        for (int k = 1; k <= 4; ++k)
+            sum += m.captured(k).toInt();
+        QCOMPARE(sum, 100);
     }
 
     void guaranteedSumsGoStraightOn_data()

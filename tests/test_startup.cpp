@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up as a player meets it: a good folder, a second copy, missing or damaged files.
 #include "TestSupport.h"
-#include "base/Process.h"
 #include "app/SingleInstance.h"
 #include "app/SubMain.h"
 #include "app/frmMain.h"
+#include "base/Process.h"
 #include "content/QuestionBank.h"
 #include "sound/QVRPlayFiles.h"
 #include "sound/modMusic.h"
 
+#include <QLocalServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -49,13 +50,33 @@ class TestStartup : public QObject
     {
         QTemporaryDir dir;
         MakeGameFolder(dir.path());
+        // The splash is up, painted and owned by the main window while the bank loads.
+        bool splashSeen = false, splashOwned = false, splashPainted = false;
+        QTimer look;
+        look.setInterval(5);
+        connect(&look, &QTimer::timeout, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && w->objectName() == QStringLiteral("frmStart") &&
+                    MainWindow()) {
+                    splashSeen = true;
+                    splashOwned =
+                        w->windowHandle()->transientParent() == MainWindow()->windowHandle();
+                    splashPainted =
+                        w->testAttribute(Qt::WA_WState_ExplicitShowHide) && w->isVisible();
+                }
+        });
+        look.start();
         QVERIFY(start(dir.path(), key("good")));
+        look.stop();
+        if (splashSeen) QVERIFY(splashOwned && splashPainted);
         QCOMPARE(ended, 0);
         frmMain* f = MainWindow();
         QVERIFY(f->Infol->isVisible() && f->Infot->isVisible());
         QVERIFY(f->MnuNewGame->isEnabled());
         QCOMPARE(CurrentTrack, 7);
         QCOMPARE(QuestionCount(0), qint16(3));
+        // The text box has the focus, so the context-menu key works at once.
+        QCOMPARE(f->focusWidget(), static_cast<QWidget*>(f->Infot));
         QVERIFY(AppPath.endsWith(QDir::separator()));
         QCOMPARE(SoundFiles[13], AppPath + "sounds" + QDir::separator() + "14.mp3");
         // No splash window is left behind.
@@ -73,7 +94,22 @@ class TestStartup : public QObject
         QVERIFY(!running.anotherIsRunning());
         DialogCloser::Seen seen;
         CurrentTrack = -5;
+        // While the refusal is up it stands over the main window, which it disables.
+        bool sawIt = false, owned = false, mainDisabled = false;
+        QTimer look;
+        look.setInterval(20);
+        connect(&look, &QTimer::timeout, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && w->objectName() == QStringLiteral("DIAM") && MainWindow()) {
+                    sawIt = true;
+                    owned = w->windowHandle()->transientParent() == MainWindow()->windowHandle();
+                    mainDisabled = !MainWindow()->isEnabled();
+                }
+        });
+        look.start();
         QVERIFY(!start(dir.path(), key("second"), &seen));
+        look.stop();
+        QVERIFY(sawIt && owned && mainDisabled);
         QCOMPARE(ended, 1);
         QCOMPARE(seen.title, QStringLiteral("Ошибка пользователя."));
         QCOMPARE(seen.text,
@@ -81,6 +117,48 @@ class TestStartup : public QObject
         QCOMPARE(seen.buttons, QStringList{QStringLiteral("Закрыть")});
         QCOMPARE(CurrentTrack, -5); // nothing was played
         QVERIFY(!MainWindow()->Infol->isVisible());
+    }
+
+    // The lock is the user's own: another user's copy, a stranger squatting a
+    // name or a socket left by a crash does not refuse the game.
+    void lockBelongsToTheUser()
+    {
+        const QByteArray kept = qgetenv("XDG_RUNTIME_DIR");
+        QTemporaryDir mine, theirs;
+        qputenv("XDG_RUNTIME_DIR", mine.path().toLocal8Bit());
+        const QString k = key("user");
+        QVERIFY(SingleInstance::lockName(k).startsWith(mine.path()));
+        {
+            SingleInstance first(k);
+            QVERIFY(!first.anotherIsRunning());
+            QVERIFY(SingleInstance(k).anotherIsRunning()); // the same user: refused
+            // Another user has another runtime folder: both play.
+            qputenv("XDG_RUNTIME_DIR", theirs.path().toLocal8Bit());
+            SingleInstance other(k);
+            QVERIFY(!other.anotherIsRunning());
+            qputenv("XDG_RUNTIME_DIR", mine.path().toLocal8Bit());
+        }
+        // A stranger holding the name everybody once shared blocks nobody.
+        QLocalServer squatter;
+        squatter.setSocketOptions(QLocalServer::AbstractNamespaceOption);
+        QVERIFY(squatter.listen(k));
+        // A socket file left by a crashed copy is taken over.
+        QFile stale(SingleInstance::lockName(k));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+        {
+            SingleInstance after(k);
+            QVERIFY(!after.anotherIsRunning());
+        }
+        // Without a runtime folder the name carries the user's id.
+        qunsetenv("XDG_RUNTIME_DIR");
+        QVERIFY(SingleInstance::lockName(k) != k);
+        {
+            SingleInstance fallback(k);
+            QVERIFY(!fallback.anotherIsRunning());
+            QVERIFY(SingleInstance(k).anotherIsRunning());
+        }
+        if (!kept.isNull()) qputenv("XDG_RUNTIME_DIR", kept);
     }
 
     void missingOrDamagedBankIsReported_data()

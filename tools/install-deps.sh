@@ -11,6 +11,7 @@ libfluidsynth-dev libmpg123-dev libpulse-dev qt6-multimedia-dev
 timgm6mb-soundfont
 fonts-liberation
 xvfb xauth xdotool x11-utils
+dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0
 dpkg-dev file lintian desktop-file-utils appstream
 "
 missing=""
