@@ -65,34 +65,12 @@ void waitFor(double seconds)
     loop.exec();
 }
 
-constexpr float kAudible = 1e-3f;
 
 std::shared_ptr<RecordingOutput> recordClocked(double keepSeconds)
 {
     auto output = std::make_shared<RecordingOutput>(SoundOutput::Pacing::Clock, keepSeconds);
     SetSoundOutput(output);
     return output;
-}
-
-std::int64_t firstAudible(const std::vector<float>& samples)
-{
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        if (std::fabs(samples[i]) > kAudible) return std::int64_t(i / 2);
-    return -1;
-}
-
-// The longest inaudible run of frames in [from, to).
-std::int64_t longestSilence(const std::vector<float>& samples, std::int64_t from, std::int64_t to)
-{
-    std::int64_t longest = 0, run = 0;
-    for (std::int64_t f = std::max<std::int64_t>(from, 0);
-         f < to && 2 * std::size_t(f) + 1 < samples.size(); ++f) {
-        const bool quiet =
-            std::fabs(samples[2 * f]) <= kAudible && std::fabs(samples[2 * f + 1]) <= kAudible;
-        run = quiet ? run + 1 : 0;
-        longest = std::max(longest, run);
-    }
-    return longest;
 }
 
 // The main window's hidden box, timed.
@@ -135,19 +113,19 @@ int benchLoop(const QTemporaryDir& dir, QString track)
     const double rss = memoryMiB("VmRSS:");
     StopMusic();
     const std::vector<float> heard = out->samplesFrom(mark);
-    const std::int64_t start = firstAudible(heard);
+    const std::int64_t start = TestSupport::FirstAudible(heard);
     const auto pass = std::int64_t(std::llround(length * SoundRate));
     // The silence that the file itself has around its end and its start, against the
     // silence around each loop point.
     std::int64_t fileSilence = 0, worst = 0;
     int loops = 0;
     if (start >= 0) {
-        fileSilence = std::max(longestSilence(heard, start + pass - SoundRate / 10, start + pass),
-                               longestSilence(heard, start, start + SoundRate / 10));
+        fileSilence = std::max(TestSupport::LongestSilence(heard, start + pass - SoundRate / 10, start + pass),
+                               TestSupport::LongestSilence(heard, start, start + SoundRate / 10));
         for (std::int64_t at = start + pass; at + SoundRate / 10 < std::int64_t(heard.size() / 2);
              at += pass, ++loops)
             worst =
-                std::max(worst, longestSilence(heard, at - SoundRate / 10, at + SoundRate / 10));
+                std::max(worst, TestSupport::LongestSilence(heard, at - SoundRate / 10, at + SoundRate / 10));
     }
     report("loop: CPU, % of one core", 100 * cpu / seconds, "%", "(goal < 3)");
     report("loop: loop points heard", double(loops), "");
@@ -224,7 +202,7 @@ int benchLatency(const QTemporaryDir& dir)
         std::int64_t first = -1;
         while (first < 0 && Clock::now() - start < std::chrono::seconds(1)) {
             waitFor(0.005);
-            first = firstAudible(out->samplesFrom(mark));
+            first = TestSupport::FirstAudible(out->samplesFrom(mark));
         }
         if (first >= 0) latencies.push_back(1000.0 * double(first) / SoundRate);
         WaitForMusicEnd();

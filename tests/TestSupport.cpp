@@ -17,6 +17,30 @@
 namespace TestSupport
 {
 
+namespace
+{
+constexpr float kAudible = 1e-3f;
+}
+
+std::int64_t FirstAudible(const std::vector<float>& samples)
+{
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        if (std::fabs(samples[i]) > kAudible) return std::int64_t(i / 2);
+    return -1;
+}
+
+std::int64_t LongestSilence(const std::vector<float>& samples, std::int64_t from, std::int64_t to)
+{
+    std::int64_t longest = 0, run = 0;
+    for (std::int64_t f = std::max<std::int64_t>(from, 0);
+         f < to && 2 * std::size_t(f) + 1 < samples.size(); ++f) {
+        const bool quiet =
+            std::fabs(samples[2 * f]) <= kAudible && std::fabs(samples[2 * f + 1]) <= kAudible;
+        run = quiet ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
 
 QByteArray MakeMidi(double seconds, int note, double restSeconds)
 {

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
+#include <vector>
 
 namespace TestSupport
 {
@@ -15,6 +17,11 @@ QByteArray MakeMidi(double seconds, int note = 72, double restSeconds = 0.0);
 // encoder is installed); empty on failure.
 QByteArray MakeMp3(double seconds);
 bool WriteFile(const QString& path, const QByteArray& bytes);
+
+// Recorded stereo samples: the first frame whose level is audible (-1 when
+// none is), and the longest run of inaudible frames within [from, to).
+std::int64_t FirstAudible(const std::vector<float>& samples);
+std::int64_t LongestSilence(const std::vector<float>& samples, std::int64_t from, std::int64_t to);
 
 // A plain bank of 15 levels with `perLevel` questions each, every level closed
 // by "\". Question text "Вопрос L.q", answers "Ответ L.q.i", right answer

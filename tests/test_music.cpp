@@ -50,28 +50,6 @@ std::shared_ptr<RecordingOutput> record(SoundOutput::Pacing pacing)
     return output;
 }
 
-constexpr float kAudible = 1e-3f;
-
-// First frame (from 0) whose level is audible, or -1.
-std::int64_t firstAudible(const std::vector<float>& samples)
-{
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        if (std::fabs(samples[i]) > kAudible) return std::int64_t(i / 2);
-    return -1;
-}
-
-// The longest run of frames, within [from, to), whose level stays inaudible.
-std::int64_t longestSilence(const std::vector<float>& samples, std::int64_t from, std::int64_t to)
-{
-    std::int64_t longest = 0, run = 0;
-    for (std::int64_t f = from; f < to && 2 * std::size_t(f) + 1 < samples.size(); ++f) {
-        const bool quiet =
-            std::fabs(samples[2 * f]) <= kAudible && std::fabs(samples[2 * f + 1]) <= kAudible;
-        run = quiet ? run + 1 : 0;
-        longest = std::max(longest, run);
-    }
-    return longest;
-}
 
 // A device that takes sound at its own pace on a thread of its own, then dies
 // without a word after `liveMs` (a sound server that vanished).
@@ -235,7 +213,7 @@ class TestMusic : public QObject
         QVERIFY2(looper.events >= 2 && looper.events <= 5,
                  qPrintable(QString::number(looper.events)));
         QVERIFY2(cpu < 0.5 * elapsedSeconds(wall), qPrintable(QString::number(cpu)));
-        QCOMPARE(firstAudible(out->samplesFrom(mark)), std::int64_t(-1));
+        QCOMPARE(FirstAudible(out->samplesFrom(mark)), std::int64_t(-1));
     }
 
     void notificationsReachOnlyTheCurrentPlayersReceiver()
@@ -368,8 +346,8 @@ class TestMusic : public QObject
         // The tune is heard on its own from the first samples on.
         QVERIFY(out->waitForFrames(mark + SoundRate / 5, 5000));
         const std::vector<float> heard = out->samplesFrom(mark);
-        QVERIFY(firstAudible(heard) >= 0);
-        QVERIFY(firstAudible(heard) < SoundRate / 20);
+        QVERIFY(FirstAudible(heard) >= 0);
+        QVERIFY(FirstAudible(heard) < SoundRate / 20);
         StopSecond();
         QVERIFY(!SecondIsRunning());
     }
@@ -385,7 +363,7 @@ class TestMusic : public QObject
             const std::int64_t mark = out->framesSeen();
             QVERIFY(OpenMusic(midi("effect.mid", 0.5, 76), nullptr));
             QVERIFY(out->waitForFrames(mark + 2048, 3000));
-            const std::int64_t first = firstAudible(out->samplesFrom(mark));
+            const std::int64_t first = FirstAudible(out->samplesFrom(mark));
             // The synthesizer's own block is 64 frames; the engine's at most 1024.
             QVERIFY2(first >= 0 && first < 1024 + 64, qPrintable(QString::number(first)));
         }
@@ -400,7 +378,7 @@ class TestMusic : public QObject
         const std::int64_t mark = out->framesSeen();
         QVERIFY(out->waitForFrames(mark + SoundRate / 2, 3000));
         // Not a note, not an echo after the command.
-        QCOMPARE(firstAudible(out->samplesFrom(mark)), std::int64_t(-1));
+        QCOMPARE(FirstAudible(out->samplesFrom(mark)), std::int64_t(-1));
         const std::vector<float> after = out->samplesFrom(mark);
         QVERIFY(std::all_of(after.begin(), after.end(), [](float v) { return v == 0.0f; }));
     }
@@ -416,13 +394,13 @@ class TestMusic : public QObject
         const std::int64_t pass = SoundRate / 2;
         QVERIFY(out->waitForFrames(mark + 3 * pass + 4096, 5000));
         const std::vector<float> heard = out->samplesFrom(mark);
-        const std::int64_t start = firstAudible(heard);
+        const std::int64_t start = FirstAudible(heard);
         QVERIFY(start >= 0 && start < 1024 + 64);
         // Around the ends of the first two passes, nothing as long as 2 ms is silent.
         for (int k = 1; k <= 2; ++k) {
             const std::int64_t loop = start + k * pass;
-            QVERIFY2(longestSilence(heard, loop - 2000, loop + 2000) < SoundRate * 2 / 1000,
-                     qPrintable(QString::number(longestSilence(heard, loop - 2000, loop + 2000))));
+            QVERIFY2(LongestSilence(heard, loop - 2000, loop + 2000) < SoundRate * 2 / 1000,
+                     qPrintable(QString::number(LongestSilence(heard, loop - 2000, loop + 2000))));
         }
         QTRY_VERIFY(looper.events >= 3); // the start and the passes begun again
         QVERIFY(MusicPosition() < MusicStopTime());
