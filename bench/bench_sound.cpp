@@ -65,7 +65,6 @@ void waitFor(double seconds)
     loop.exec();
 }
 
-
 std::shared_ptr<RecordingOutput> recordClocked(double keepSeconds)
 {
     auto output = std::make_shared<RecordingOutput>(SoundOutput::Pacing::Clock, keepSeconds);
@@ -120,12 +119,13 @@ int benchLoop(const QTemporaryDir& dir, QString track)
     std::int64_t fileSilence = 0, worst = 0;
     int loops = 0;
     if (start >= 0) {
-        fileSilence = std::max(TestSupport::LongestSilence(heard, start + pass - SoundRate / 10, start + pass),
-                               TestSupport::LongestSilence(heard, start, start + SoundRate / 10));
+        fileSilence = std::max(
+            TestSupport::LongestSilence(heard, start + pass - SoundRate / 10, start + pass),
+            TestSupport::LongestSilence(heard, start, start + SoundRate / 10));
         for (std::int64_t at = start + pass; at + SoundRate / 10 < std::int64_t(heard.size() / 2);
              at += pass, ++loops)
-            worst =
-                std::max(worst, TestSupport::LongestSilence(heard, at - SoundRate / 10, at + SoundRate / 10));
+            worst = std::max(worst, TestSupport::LongestSilence(heard, at - SoundRate / 10,
+                                                                at + SoundRate / 10));
     }
     report("loop: CPU, % of one core", 100 * cpu / seconds, "%", "(goal < 3)");
     report("loop: loop points heard", double(loops), "");

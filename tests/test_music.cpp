@@ -50,7 +50,6 @@ std::shared_ptr<RecordingOutput> record(SoundOutput::Pacing pacing)
     return output;
 }
 
-
 // A device that takes sound at its own pace on a thread of its own, then dies
 // without a word after `liveMs` (a sound server that vanished).
 class DyingDevice : public SoundOutput
