@@ -19,7 +19,6 @@
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenuBar>
-#include <QTextLayout>
 #include <cmath>
 
 namespace
@@ -34,26 +33,6 @@ const QColor kWrong(224, 32, 255);
 // The steps a text's font goes down, from the window's size, where the text
 // would not show whole otherwise.
 constexpr double kFontSteps[] = {15.75, 14.25, 12.75, 11.25, 9.75};
-
-// Height of `text` wrapped at word boundaries (or anywhere in a long word) to
-// `width`, laid out as a plain text box lays out its lines.
-qreal wrappedHeight(const QString& text, const QFont& font, qreal width)
-{
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    qreal height = 0;
-    for (const QString& paragraph : text.split(u'\n')) {
-        QTextLayout layout(paragraph, font);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLineWidth(width);
-            height += std::ceil(line.height());
-        }
-        layout.endLayout();
-    }
-    return height;
-}
 
 int shiftState(Qt::KeyboardModifiers m)
 {
@@ -462,7 +441,9 @@ QFont frmMain::textFontFor(const QString& text) const
     QFont font;
     for (double points : kFontSteps) {
         font = Look::font(points);
-        if (wrappedHeight(text, font, width) <= room) break;
+        if (Look::wrappedHeight(text, font, width, QTextOption::WrapAtWordBoundaryOrAnywhere) <=
+            room)
+            break;
     }
     return font;
 }

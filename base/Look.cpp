@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/Look.h"
 
+#include <QTextLayout>
+#include <cmath>
+
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPalette>
@@ -53,6 +56,24 @@ void centre(QWidget* window, const QWidget* owner)
     if (area.isEmpty()) return;
     const QSize size = window->frameGeometry().size().expandedTo(window->size());
     window->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+qreal wrappedHeight(const QString& text, const QFont& font, qreal width, QTextOption::WrapMode wrap)
+{
+    QTextOption option;
+    option.setWrapMode(wrap);
+    qreal height = 0;
+    for (const QString& paragraph : text.split(u'\n')) {
+        QTextLayout layout(paragraph, font);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            height += std::ceil(line.height());
+        }
+        layout.endLayout();
+    }
+    return height;
 }
 
 } // namespace Look

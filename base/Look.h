@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QFont>
 #include <QRect>
+#include <QTextOption>
 
 class QWidget;
 
@@ -28,6 +29,11 @@ void paint(QWidget* widget, const QColor& background, const QColor& text = QColo
 
 // The fixed client size of a window that the player cannot resize.
 void fixClientSize(QWidget* window, int widthTwips, int heightTwips);
+
+// Height of plain `text` laid out as a text box lays it out: each paragraph
+// wrapped to `width` with `wrap`, line under line.
+qreal wrappedHeight(const QString& text, const QFont& font, qreal width,
+                    QTextOption::WrapMode wrap);
 
 // Centre `window` over `owner`, or on the screen without one.
 void centre(QWidget* window, const QWidget* owner);

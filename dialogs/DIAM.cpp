@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTextLayout>
 #include <QTimer>
 
 #include <algorithm>
@@ -236,19 +235,8 @@ void DIAM::growToText()
     const qreal margin = Mtext->document()->documentMargin();
     const qreal lineWidth =
         Mtext->width() - 2 * Mtext->frameWidth() - 2 * margin - Mtext->cursorWidth();
-    QTextOption option;
-    option.setWrapMode(Mtext->wordWrapMode());
-    qreal textHeight = 2 * margin;
-    for (const QString& paragraph : Mtext->toPlainText().split(u'\n')) {
-        QTextLayout layout(paragraph, Mtext->font());
-        layout.setTextOption(option);
-        layout.beginLayout();
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLineWidth(lineWidth);
-            textHeight += std::ceil(line.height());
-        }
-        layout.endLayout();
-    }
+    const qreal textHeight = 2 * margin + Look::wrappedHeight(Mtext->toPlainText(), Mtext->font(),
+                                                              lineWidth, Mtext->wordWrapMode());
     // Beyond twenty lines the keyboard reaches the rest, as in the fixed box.
     const qreal most = 20 * QFontMetricsF(Mtext->font()).lineSpacing();
     // A few pixels spare: the box shows a line only when it fits whole.

@@ -75,22 +75,23 @@ void GamePlay::Fifty()
 
 void GamePlay::Referendum()
 {
-    run([this] {
-        screen_.setPanelVisible(false);
-        screen_.setLifelineEnabled(Lifeline::Referendum, false);
-        const QString text = HintReferendum(screen_, CurrentQuestion, Level);
-        screen_.message(text, 130, QStringLiteral("Результаты референдума"));
-        screen_.setPanelVisible(true);
-    });
+    reportedLifeline(Lifeline::Referendum, HintReferendum,
+                     QStringLiteral("Результаты референдума"));
 }
 
 void GamePlay::Masters()
 {
-    run([this] {
+    reportedLifeline(Lifeline::Masters, HintMasters,
+                     QStringLiteral("Заключение магистров таково:"));
+}
+
+void GamePlay::reportedLifeline(Lifeline lifeline, Hint hint, const QString& title)
+{
+    run([&] {
         screen_.setPanelVisible(false);
-        screen_.setLifelineEnabled(Lifeline::Masters, false);
-        const QString text = HintMasters(screen_, CurrentQuestion, Level);
-        screen_.message(text, 130, QStringLiteral("Заключение магистров таково:"));
+        screen_.setLifelineEnabled(lifeline, false);
+        const QString text = hint(screen_, CurrentQuestion, Level);
+        screen_.message(text, 130, title);
         screen_.setPanelVisible(true);
     });
 }

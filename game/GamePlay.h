@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "game/GameScreen.h"
+
+#include <QString>
 #include <QtGlobal>
 #include <array>
 #include <utility>
-
-class GameScreen;
 
 // The game in progress and the player's commands to it. The main window owns
 // one and routes its buttons and menu items here; a test can drive one
@@ -51,6 +52,11 @@ class GamePlay
     void Masters();
 
   private:
+    // Referendum and masters: the lifeline's result is reported in a message
+    // while the answers are hidden.
+    using Hint = QString (*)(GameScreen&, const std::array<qint32, 7>&, qint16);
+    void reportedLifeline(Lifeline lifeline, Hint hint, const QString& title);
+
     GameScreen& screen_;
     bool enabled_ = false;
     bool leaving_ = false;

@@ -26,16 +26,16 @@ using Simple = std::unique_ptr<pa_simple, SimpleDelete>;
 
 Simple connect()
 {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, std::uint32_t(SoundRate), 2};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, std::uint32_t(SoundRate), 2};
     pa_buffer_attr attr{};
     attr.maxlength = std::uint32_t(-1);
-    attr.tlength = std::uint32_t(pa_usec_to_bytes(kBufferUs, &spec));
+    attr.tlength = std::uint32_t(pa_usec_to_bytes(kBufferUs, &format));
     attr.prebuf = std::uint32_t(-1);
-    attr.minreq = std::uint32_t(pa_usec_to_bytes(kBufferUs / 4, &spec));
+    attr.minreq = std::uint32_t(pa_usec_to_bytes(kBufferUs / 4, &format));
     attr.fragsize = std::uint32_t(-1);
     int error = 0;
     return Simple(pa_simple_new(nullptr, "Quorvel", PA_STREAM_PLAYBACK, nullptr, "game sound",
-                                &spec, nullptr, &attr, &error));
+                                &format, nullptr, &attr, &error));
 }
 } // namespace
 

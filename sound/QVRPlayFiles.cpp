@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sound/QVRPlayFiles.h"
 
-#include "base/Process.h"
 #include "dialogs/DIAM.h"
 #include "sound/modMusic.h"
 
