@@ -3,40 +3,43 @@
 
 #ifdef __linux__
 
-#include <pulse/simple.h>
+#include <pulse/context.h>
+#include <pulse/mainloop.h>
+#include <pulse/stream.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 namespace
 {
-// The server's buffer for the stream: short, so that a command is heard at once.
-constexpr std::uint32_t kBufferUs = 20000;
-constexpr int kBlockFrames = 256;
+// The server's buffer for the stream: short, so that a command is heard at once. It is
+// topped up when half of it has played, which keeps the wake-ups few.
+constexpr std::uint32_t kBufferUs = 24000;
+constexpr std::uint32_t kRequestUs = 12000;
 constexpr auto kRetry = std::chrono::seconds(1);
 
-struct SimpleDelete {
-    void operator()(pa_simple* s) const { pa_simple_free(s); }
+struct MainloopDelete {
+    void operator()(pa_mainloop* m) const { pa_mainloop_free(m); }
 };
-using Simple = std::unique_ptr<pa_simple, SimpleDelete>;
-
-Simple connect()
-{
-    const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, std::uint32_t(SoundRate), 2};
-    pa_buffer_attr attr{};
-    attr.maxlength = std::uint32_t(-1);
-    attr.tlength = std::uint32_t(pa_usec_to_bytes(kBufferUs, &format));
-    attr.prebuf = std::uint32_t(-1);
-    attr.minreq = std::uint32_t(pa_usec_to_bytes(kBufferUs / 4, &format));
-    attr.fragsize = std::uint32_t(-1);
-    int error = 0;
-    return Simple(pa_simple_new(nullptr, "Quorvel", PA_STREAM_PLAYBACK, nullptr, "game sound",
-                                &format, nullptr, &attr, &error));
-}
+struct ContextDelete {
+    void operator()(pa_context* c) const
+    {
+        pa_context_disconnect(c);
+        pa_context_unref(c);
+    }
+};
+struct StreamDelete {
+    void operator()(pa_stream* s) const
+    {
+        pa_stream_set_write_callback(s, nullptr, nullptr);
+        pa_stream_disconnect(s);
+        pa_stream_unref(s);
+    }
+};
 } // namespace
 
 // What the output's thread shares with the output: the thread may outlive the
@@ -45,8 +48,87 @@ struct PulseOutput::Shared {
     std::mutex lock;
     std::condition_variable wake;
     bool quit = false;
+    pa_mainloop* loop = nullptr; // while one runs, for waking it
     std::atomic<bool> finished{false};
+
+    bool quitting()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        return quit;
+    }
 };
+
+namespace
+{
+struct Connection {
+    SoundSourceHandle* source;
+    bool broken = false;
+};
+
+void feed(pa_stream* stream, std::size_t bytes, void* data)
+{
+    auto* connection = static_cast<Connection*>(data);
+    while (bytes >= 2 * sizeof(float)) {
+        void* buffer = nullptr;
+        std::size_t size = bytes;
+        if (pa_stream_begin_write(stream, &buffer, &size) < 0 || !buffer) {
+            connection->broken = true;
+            return;
+        }
+        size = std::min(size, bytes) / (2 * sizeof(float)) * (2 * sizeof(float));
+        connection->source->render(static_cast<float*>(buffer), int(size / (2 * sizeof(float))));
+        if (pa_stream_write(stream, buffer, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+            connection->broken = true;
+            return;
+        }
+        bytes -= size;
+    }
+}
+
+// Plays until the server goes away or the output quits.
+void play(PulseOutput::Shared& shared, SoundSourceHandle& source)
+{
+    std::unique_ptr<pa_mainloop, MainloopDelete> loop(pa_mainloop_new());
+    if (!loop) return;
+    {
+        std::lock_guard<std::mutex> guard(shared.lock);
+        if (shared.quit) return;
+        shared.loop = loop.get();
+    }
+    Connection connection{&source};
+    {
+        std::unique_ptr<pa_context, ContextDelete> context(
+            pa_context_new(pa_mainloop_get_api(loop.get()), "Quorvel"));
+        std::unique_ptr<pa_stream, StreamDelete> stream;
+        if (context &&
+            pa_context_connect(context.get(), nullptr, PA_CONTEXT_NOFLAGS, nullptr) >= 0) {
+            while (!shared.quitting() && !connection.broken) {
+                const pa_context_state_t state = pa_context_get_state(context.get());
+                if (!PA_CONTEXT_IS_GOOD(state)) break;
+                if (state == PA_CONTEXT_READY && !stream) {
+                    const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, std::uint32_t(SoundRate), 2};
+                    pa_buffer_attr attr{};
+                    attr.maxlength = std::uint32_t(-1);
+                    attr.tlength = std::uint32_t(pa_usec_to_bytes(kBufferUs, &format));
+                    attr.prebuf = std::uint32_t(-1);
+                    attr.minreq = std::uint32_t(pa_usec_to_bytes(kRequestUs, &format));
+                    attr.fragsize = std::uint32_t(-1);
+                    stream.reset(pa_stream_new(context.get(), "game sound", &format, nullptr));
+                    if (!stream) break;
+                    pa_stream_set_write_callback(stream.get(), &feed, &connection);
+                    if (pa_stream_connect_playback(stream.get(), nullptr, &attr,
+                                                   PA_STREAM_ADJUST_LATENCY, nullptr, nullptr) < 0)
+                        break;
+                }
+                if (stream && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream.get()))) break;
+                if (pa_mainloop_iterate(loop.get(), 1, nullptr) < 0) break;
+            }
+        }
+    }
+    std::lock_guard<std::mutex> guard(shared.lock);
+    shared.loop = nullptr;
+}
+} // namespace
 
 PulseOutput::PulseOutput() = default;
 
@@ -60,24 +142,8 @@ void PulseOutput::start(std::shared_ptr<SoundSourceHandle> source)
     if (shared_) return;
     shared_ = std::make_shared<Shared>();
     std::thread([shared = shared_, source] {
-        std::vector<float> block(2 * kBlockFrames);
-        while (true) {
-            {
-                std::lock_guard<std::mutex> guard(shared->lock);
-                if (shared->quit) break;
-            }
-            Simple stream = connect();
-            while (stream) {
-                {
-                    std::lock_guard<std::mutex> guard(shared->lock);
-                    if (shared->quit) break;
-                }
-                source->render(block.data(), kBlockFrames);
-                int error = 0;
-                if (pa_simple_write(stream.get(), block.data(), block.size() * sizeof(float),
-                                    &error) < 0)
-                    stream.reset(); // the server went away: connect again
-            }
+        while (!shared->quitting()) {
+            play(*shared, *source);
             std::unique_lock<std::mutex> guard(shared->lock);
             shared->wake.wait_for(guard, kRetry, [&] { return shared->quit; });
         }
@@ -91,10 +157,11 @@ void PulseOutput::stop()
     {
         std::lock_guard<std::mutex> guard(shared_->lock);
         shared_->quit = true;
+        if (shared_->loop) pa_mainloop_wakeup(shared_->loop);
     }
     shared_->wake.notify_all();
-    // A server that hangs may hold the thread in a write: it is left to end by itself
-    // (its source already renders silence).
+    // A server that hangs could hold the thread (an autospawn, say): it is left to end by
+    // itself (its source already renders silence).
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
     while (!shared_->finished && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -5,11 +5,12 @@
 
 #include <memory>
 
-// The PulseAudio output of Linux desktops, through libpulse's simple API on a
-// thread of its own. Each connection is a new one, so that a sound server that
+// The PulseAudio output of Linux desktops, on a thread of its own that runs
+// libpulse's main loop and renders each block when the server asks for it: one
+// wake-up per block. Each connection is a new one, so that a sound server that
 // was killed and started again is found again (Qt Multimedia's own PulseAudio
-// backend does not reconnect). While the server stalls, the thread waits in a
-// write and the engine keeps the pace on its clock.
+// backend does not reconnect). While the server stalls, nothing asks for sound
+// and the engine keeps the pace on its clock.
 class PulseOutput final : public SoundOutput
 {
   public:

@@ -477,9 +477,16 @@ void SoundEngine::driverLoop()
             anchorFrames += n;
             due -= n;
         }
-        if (pacing == Pacing::Fast)
+        if (pacing == Pacing::Fast) {
             wake_.wait_for(lock, std::chrono::microseconds(500));
-        else
+        } else if (pacing == Pacing::Device && !clockRunning) {
+            // The device renders; this thread only looks out for it stalling.
+            const std::int64_t stallAt =
+                std::max<std::int64_t>(lastDeviceRenderNs_, outputStartNs_) + kStallNs;
+            wake_.wait_for(lock, std::chrono::nanoseconds(std::clamp<std::int64_t>(
+                                     stallAt - nowNs() + 1'000'000, 1'000'000, kStallNs)));
+        } else {
             wake_.wait_for(lock, kTick);
+        }
     }
 }
