@@ -107,6 +107,9 @@ void frmMain::buildControls()
     Infot->setGeometry(Look::rect(150, 5580, 14940, 990));
     Infot->setReadOnly(true);
     Infot->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    // The player only reads here: no blinking caret, though the keyboard still
+    // selects and a screen reader still follows the (invisible) cursor.
+    Infot->setCursorWidth(0);
     Infot->setFocusPolicy(Qt::StrongFocus);
     Infot->setContextMenuPolicy(Qt::NoContextMenu);
     Infot->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -435,8 +438,7 @@ void frmMain::setHeading(const QString& text)
 QFont frmMain::textFontFor(const QString& text) const
 {
     const qreal margin = Infot->document()->documentMargin();
-    const qreal width =
-        Infot->width() - 2 * Infot->frameWidth() - 2 * margin - Infot->cursorWidth();
+    const qreal width = Infot->width() - 2 * Infot->frameWidth() - 2 * margin;
     const qreal room = Infot->height() - 2 * Infot->frameWidth() - 2 * margin;
     QFont font;
     for (double points : kFontSteps) {

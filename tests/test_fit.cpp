@@ -93,6 +93,35 @@ class TestFit : public QObject
         QVERIFY(f->ButtKey[0]->font().bold());
     }
 
+    // The question box keeps the focus, its place in the Tab order and the
+    // keyboard selection, but draws no caret: the player only reads it.
+    void questionBoxDrawsNoCaret()
+    {
+        f->activateWindow();
+        QTRY_VERIFY(f->isActiveWindow());
+        f->setText(QString());
+        f->focusText();
+        QTRY_VERIFY(f->Infot->hasFocus());
+        QCOMPARE(f->Infot->cursorWidth(), 0);
+        QVERIFY(f->Infot->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+        // Placing the cursor shows the caret at once (before it blinks off); an
+        // empty box then is all background.
+        f->Infot->setTextCursor(QTextCursor(f->Infot->document()));
+        const QImage shot = f->Infot->viewport()->grab().toImage();
+        const QRgb background = shot.pixel(shot.width() - 1, shot.height() - 1);
+        int marked = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                marked += shot.pixel(x, y) != background;
+        QCOMPARE(marked, 0);
+        // The keyboard still selects.
+        f->setText(QStringLiteral("Сколько дней в неделе?"));
+        QTest::keyClick(f->Infot, Qt::Key_End, Qt::ShiftModifier);
+        QCOMPARE(f->Infot->textCursor().selectedText(), QStringLiteral("Сколько дней в неделе?"));
+        QTest::keyClick(f->Infot, Qt::Key_Tab);
+        QVERIFY(f->ButtKey[0]->hasFocus());
+    }
+
     // What a screen reader reads: the heading, the text and each answer (with
     // its letter) are the controls' names, which change with them (the events go
     // out with the names; tests/atspi_play.py hears them on the bus), and every
