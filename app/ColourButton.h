@@ -10,9 +10,6 @@ class ColourButton : public QPushButton
     Q_OBJECT
   public:
     explicit ColourButton(QWidget* parent = nullptr);
-    // Border (3 px with the focus) and padding (8 px) on both sides: what the
-    // caption cannot use of the width.
-    static constexpr int kHorizontalChrome = 2 * 3 + 2 * 8;
     void setBackColor(const QColor& colour);
     QColor backColor() const { return colour_; }
 

@@ -5,6 +5,7 @@
 #include "base/Look.h"
 #include "base/PhysicalKey.h"
 #include "base/Process.h"
+#include "base/TextFit.h"
 #include "content/OpinSaving.h"
 #include "content/QuestionBank.h"
 #include "dialogs/Announcements.h"
@@ -29,10 +30,6 @@ const QColor kAnswerGreen(0, 255, 0);
 const QColor kAccepted(0, 191, 255);
 const QColor kRight(255, 127, 0);
 const QColor kWrong(224, 32, 255);
-
-// The steps a text's font goes down, from the window's size, where the text
-// would not show whole otherwise.
-constexpr double kFontSteps[] = {15.75, 14.25, 12.75, 11.25, 9.75};
 
 int shiftState(Qt::KeyboardModifiers m)
 {
@@ -102,20 +99,24 @@ void frmMain::buildControls()
 
     Infot = new QPlainTextEdit(client);
     Infot->setObjectName(QStringLiteral("Infot"));
-    Infot->setFont(Look::font(15.75));
+    Infot->setFont(TextFit::QuestionFontAt(TextFit::kFontSteps.front()));
     // Two lines of the largest question, below the heading and above the answers.
-    Infot->setGeometry(Look::rect(150, 5580, 14940, 990));
+    Infot->setGeometry(Look::rect(150, 5580, TextFit::kQuestionWidth, TextFit::kQuestionHeight));
     Infot->setReadOnly(true);
     Infot->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    // The player only reads here: no blinking caret, though the keyboard still
+    // selects and a screen reader still follows the (invisible) cursor.
+    Infot->setCursorWidth(0);
     Infot->setFocusPolicy(Qt::StrongFocus);
     Infot->setContextMenuPolicy(Qt::NoContextMenu);
     Infot->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Infot->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Infot->document()->setDocumentMargin(2);
+    Infot->document()->setDocumentMargin(TextFit::kQuestionMargin);
     Infot->setStyleSheet(
-        QStringLiteral("QPlainTextEdit { background: rgb(0, 0, 96); color: white; border: 2px "
+        QStringLiteral("QPlainTextEdit { background: rgb(0, 0, 96); color: white; border: %1px "
                        "solid rgb(0, 0, 96); }"
-                       "QPlainTextEdit:focus { border: 2px solid rgb(0, 255, 255); }"));
+                       "QPlainTextEdit:focus { border: %1px solid rgb(0, 255, 255); }")
+            .arg(TextFit::kQuestionBorder));
     Infot->setAccessibleName(Infot->toPlainText());
     Infot->setAccessibleDescription(QStringLiteral("Вопрос и сообщения игры"));
     Infot->hide();
@@ -130,8 +131,8 @@ void frmMain::buildControls()
     for (int i = 0; i < 4; ++i) {
         auto* b = new ColourButton(PictButt);
         b->setObjectName(QStringLiteral("ButtKey%1").arg(i));
-        b->setFont(Look::font(15.75, true));
-        b->setGeometry(Look::rect(left[i], top[i], 7170, 585));
+        b->setFont(TextFit::AnswerFontAt(TextFit::kFontSteps.front()));
+        b->setGeometry(Look::rect(left[i], top[i], TextFit::kAnswerWidth, TextFit::kAnswerHeight));
         b->setBackColor(kAnswerGreen);
         b->setFocusPolicy(Qt::StrongFocus);
         b->setAccessibleName(QStringLiteral("Ответ %1").arg(QChar(u'A' + i)));
@@ -432,36 +433,9 @@ void frmMain::setHeading(const QString& text)
     announceName(Infol, text.isEmpty() ? QStringLiteral("Заголовок") : text);
 }
 
-QFont frmMain::textFontFor(const QString& text) const
-{
-    const qreal margin = Infot->document()->documentMargin();
-    const qreal width =
-        Infot->width() - 2 * Infot->frameWidth() - 2 * margin - Infot->cursorWidth();
-    const qreal room = Infot->height() - 2 * Infot->frameWidth() - 2 * margin;
-    QFont font;
-    for (double points : kFontSteps) {
-        font = Look::font(points);
-        if (Look::wrappedHeight(text, font, width, QTextOption::WrapAtWordBoundaryOrAnywhere) <=
-            room)
-            break;
-    }
-    return font;
-}
-
-QFont frmMain::answerFontFor(const ColourButton* button, const QString& caption) const
-{
-    const int room = button->width() - ColourButton::kHorizontalChrome;
-    QFont font;
-    for (double points : kFontSteps) {
-        font = Look::font(points, true);
-        if (QFontMetrics(font).horizontalAdvance(caption) <= room) break;
-    }
-    return font;
-}
-
 void frmMain::setText(const QString& text)
 {
-    Infot->setFont(textFontFor(text));
+    Infot->setFont(TextFit::QuestionFontOrSmallest(text));
     const QString before = Infot->toPlainText();
     Infot->setPlainText(text);
     // The box's name is its text too, so that the change is read out as a whole.
@@ -483,7 +457,7 @@ void frmMain::focusText()
 
 void frmMain::setAnswer(int button, const QString& caption)
 {
-    ButtKey[button]->setFont(answerFontFor(ButtKey[button], caption));
+    ButtKey[button]->setFont(TextFit::AnswerFontOrSmallest(caption));
     ButtKey[button]->setText(caption);
     announceName(ButtKey[button], caption);
 }

@@ -88,11 +88,6 @@ class frmMain : public QMainWindow, public GameScreen
     void MnuMuz_Click();
     void PictMus_MouseMove();
 
-    // The font a text or an answer caption is shown in: the window's own size, or
-    // a step smaller where the text would not show whole in its box otherwise.
-    QFont textFontFor(const QString& text) const;
-    QFont answerFontFor(const ColourButton* button, const QString& caption) const;
-
     // Where pop-up menus open: a fixed point of the client area.
     QPoint popupPoint() const;
 

@@ -4,44 +4,61 @@
 #include "base/Look.h"
 
 #include <QFontMetrics>
-#include <QTextLayout>
 
 namespace TextFit
 {
 
-int QuestionWidthPx()
+QSize QuestionRoom()
 {
-    return Look::px(14940) - 2 * (4 + 2);
+    const int inset = 2 * (kQuestionBorder + kQuestionMargin);
+    return QSize(Look::px(kQuestionWidth) - inset, Look::px(kQuestionHeight) - inset);
 }
 
-int AnswerWidthPx()
+int AnswerRoom()
 {
-    return Look::px(7170) - 8;
+    return Look::px(kAnswerWidth) - kAnswerChrome;
 }
 
-bool QuestionFits(const QString& text)
+QFont QuestionFontAt(double points)
 {
-    const int width = QuestionWidthPx();
-    QTextLayout layout(text, Look::font(15.75));
-    QTextOption option;
-    option.setWrapMode(QTextOption::WordWrap);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    int lines = 0;
-    bool fits = true;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        // A word longer than the box runs out of it.
-        if (line.naturalTextWidth() > width) fits = false;
-        ++lines;
+    return Look::font(points);
+}
+
+QFont AnswerFontAt(double points)
+{
+    return Look::font(points, true);
+}
+
+std::optional<QFont> QuestionFont(const QString& text)
+{
+    const QSize room = QuestionRoom();
+    for (double points : kFontSteps) {
+        QFont font = QuestionFontAt(points);
+        if (Look::wrappedHeight(text, font, room.width(),
+                                QTextOption::WrapAtWordBoundaryOrAnywhere) <= room.height())
+            return font;
     }
-    layout.endLayout();
-    return fits && lines <= 2;
+    return std::nullopt;
 }
 
-bool AnswerFits(const QString& caption)
+std::optional<QFont> AnswerFont(const QString& caption)
 {
-    return QFontMetrics(Look::font(15.75, true)).horizontalAdvance(caption) <= AnswerWidthPx();
+    const int room = AnswerRoom();
+    for (double points : kFontSteps) {
+        QFont font = AnswerFontAt(points);
+        if (QFontMetrics(font).horizontalAdvance(caption) <= room) return font;
+    }
+    return std::nullopt;
+}
+
+QFont QuestionFontOrSmallest(const QString& text)
+{
+    return QuestionFont(text).value_or(QuestionFontAt(kFontSteps.back()));
+}
+
+QFont AnswerFontOrSmallest(const QString& caption)
+{
+    return AnswerFont(caption).value_or(AnswerFontAt(kFontSteps.back()));
 }
 
 } // namespace TextFit

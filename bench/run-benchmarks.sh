@@ -10,6 +10,7 @@ echo "== question bank"
 TMP=$(mktemp -d)
 "$BUILD/bench/load_bank" make "$TMP" >/dev/null
 echo "maximal bank, whole process: $("$BUILD/bench/load_bank" load "$TMP")"
+echo "maximal bank, pieces: $("$BUILD/bench/load_bank" gaps "$TMP")"
 rm -rf "$TMP"
 echo "== sound"
 "$BUILD/bench/bench_sound" 2>/dev/null

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "content/BankStats.h"
 
+#include "base/TextFit.h"
+
 #include <QSet>
 #include <algorithm>
 
@@ -84,6 +86,25 @@ std::vector<Duplicate> NearDuplicates(const Bank::QuestionTable& table, double t
         return std::tie(x.levelA, x.questionA, x.levelB, x.questionB) <
                std::tie(y.levelA, y.questionA, y.levelB, y.questionB);
     });
+    return found;
+}
+
+std::vector<TooLong> TooLongToShow(const Bank::QuestionTable& table)
+{
+    std::vector<TooLong> found;
+    for (int l = 0; l < Bank::kLevels && table.hasLevel(l); ++l)
+        for (int q : table.playable(l)) {
+            const QString text = table(l, 0, q);
+            if (!TextFit::QuestionFont(text)) found.push_back({l, q, 0, text});
+            for (int f = 1; f <= 4; ++f) {
+                const QString answer = table(l, f, q);
+                for (const char* prefix : {"A: ", "B: ", "C: ", "D: "})
+                    if (!TextFit::AnswerFont(QLatin1String(prefix) + answer)) {
+                        found.push_back({l, q, f, answer});
+                        break;
+                    }
+            }
+        }
     return found;
 }
 

@@ -6,7 +6,8 @@
 #include <QString>
 #include <vector>
 
-// Questions that say the same thing twice across the whole bank.
+// What a bank author wants to know beyond faults: questions that say the same
+// thing twice across the whole bank, and texts the window cannot show whole.
 namespace BankStats
 {
 
@@ -22,5 +23,15 @@ struct Duplicate {
 // Every pair of playable questions whose normalised texts are equal or share
 // at least `threshold` of their words (Jaccard).
 std::vector<Duplicate> NearDuplicates(const Bank::QuestionTable& table, double threshold = 0.8);
+
+// A text of a playable question that does not show whole on the main window
+// even at the smallest font step: field 0 is the question, 1 to 4 an answer,
+// which may land on any button and so is measured after every letter.
+struct TooLong {
+    int level, question, field;
+    QString text;
+};
+// In bank order. Measured with the window's fonts: needs a QGuiApplication.
+std::vector<TooLong> TooLongToShow(const Bank::QuestionTable& table);
 
 } // namespace BankStats

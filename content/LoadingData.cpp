@@ -6,6 +6,7 @@
 #include "content/QuestionBank.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <cmath>
 
 std::array<QString, 17> LevelNames;
@@ -22,17 +23,33 @@ void letEventsRun()
 namespace LoadingData
 {
 
-BankStatus LoadQuestions()
+BankStatus LoadQuestions(const std::function<void(LoadStep)>& afterPiece)
 {
-    std::optional<QByteArray> bytes = ReadFileBytes(AppPath + QStringLiteral("questions.qvr"));
+    const auto during = [&afterPiece](LoadStep step) {
+        return [&afterPiece, step] {
+            if (afterPiece) afterPiece(step);
+        };
+    };
+    std::optional<QByteArray> bytes =
+        ReadFileBytes(AppPath + QStringLiteral("questions.qvr"), during(LoadStep::Reading));
     if (!bytes) {
         Questions.clear();
         return BankStatus::Missing;
     }
-    QByteArray plain = Bank::PlainTextFromFile(std::move(*bytes));
-    letEventsRun();
-    Questions.load(std::move(plain), letEventsRun);
+    QByteArray plain = Bank::PlainTextFromFile(std::move(*bytes), during(LoadStep::Descrambling));
+    Questions.load(std::move(plain), during(LoadStep::Splitting));
     return BankIsPlayable() ? BankStatus::Loaded : BankStatus::Damaged;
+}
+
+BankStatus LoadQuestions()
+{
+    QElapsedTimer sinceTurn;
+    sinceTurn.start();
+    return LoadQuestions([&sinceTurn](LoadStep) {
+        if (sinceTurn.elapsed() < 10) return;
+        letEventsRun();
+        sinceTurn.restart();
+    });
 }
 
 bool BankIsPlayable()

@@ -3,15 +3,23 @@
 
 #include <QString>
 #include <array>
+#include <functional>
 
 enum class BankStatus { Loaded, Missing, Damaged };
+// What the loader is doing when it reports a piece of work done.
+enum class LoadStep { Reading, Descrambling, Splitting };
 
 namespace LoadingData
 {
 
 // Reads AppPath + "questions.qvr" into Questions. Missing (or unreadable) and
-// damaged banks are told apart so that start-up can report them.
+// damaged banks are told apart so that start-up can report them. The event
+// loop gets a turn about every 10 ms of the work, so that the splash window
+// keeps repainting while a large bank loads.
 BankStatus LoadQuestions();
+// The same, calling `afterPiece` after every piece (Bank::kPiece bytes) read,
+// descrambled or split instead.
+BankStatus LoadQuestions(const std::function<void(LoadStep)>& afterPiece);
 // Every level the game presents must have a question it can show.
 bool BankIsPlayable();
 

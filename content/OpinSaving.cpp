@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 bool IsOrdinaryFile(const QString& path)
 {
@@ -12,12 +13,26 @@ bool IsOrdinaryFile(const QString& path)
     return info.isFile() && !info.isHidden();
 }
 
-std::optional<QByteArray> ReadFileBytes(const QString& path)
+std::optional<QByteArray> ReadFileBytes(const QString& path,
+                                        const std::function<void()>& afterPiece)
 {
     if (!IsOrdinaryFile(path)) return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    QByteArray bytes = file.readAll();
+    // Into memory of the file's size, piece by piece; a file that changes its
+    // size meanwhile is still read to its end.
+    QByteArray bytes(qsizetype(file.size()), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const qint64 got =
+            file.read(bytes.data() + done, std::min(kReadPiece, bytes.size() - done));
+        if (got < 0) return std::nullopt;
+        if (got == 0) break;
+        done += qsizetype(got);
+        if (afterPiece) afterPiece();
+    }
+    bytes.truncate(done);
+    if (!file.atEnd()) bytes += file.readAll();
     if (file.error() != QFileDevice::NoError) return std::nullopt;
     return bytes;
 }

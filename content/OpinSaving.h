@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // An ordinary file: not a folder, not hidden.
@@ -14,4 +15,8 @@ bool IsOrdinaryFile(const QString& path);
 QString ReadTextFile(const QString& path);
 
 // The raw bytes of an ordinary file; nothing when it is missing or unreadable.
-std::optional<QByteArray> ReadFileBytes(const QString& path);
+// They are read kReadPiece bytes at a time, and `afterPiece` is called after
+// each piece, so that a long read can let a window repaint.
+inline constexpr qsizetype kReadPiece = qsizetype(1) << 20;
+std::optional<QByteArray> ReadFileBytes(const QString& path,
+                                        const std::function<void()>& afterPiece = {});

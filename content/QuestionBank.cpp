@@ -4,7 +4,6 @@
 #include "content/CodirText.h"
 #include "content/Cp1251.h"
 
-#include <QElapsedTimer>
 #include <algorithm>
 #include <cmath>
 #include <string_view>
@@ -101,16 +100,13 @@ void QuestionTable::clear()
     counts_.fill(0);
 }
 
-void QuestionTable::load(QByteArray plain, const std::function<void()>& yield)
+void QuestionTable::load(QByteArray plain, const std::function<void()>& afterPiece)
 {
     clear();
     text_ = std::move(plain);
     const char* data = text_.constData();
     const std::size_t n = std::size_t(text_.size());
     if (n == 0) return; // an empty text has no levels at all
-
-    QElapsedTimer sinceYield;
-    sinceYield.start();
 
     // One pass over the text: every "|", "\" and "^" closes a field, a question
     // or a level; the end of the text closes all three.
@@ -153,10 +149,7 @@ void QuestionTable::load(QByteArray plain, const std::function<void()>& yield)
     };
 
     for (std::size_t i = 0; i <= n; ++i) {
-        if ((i & 0xFFFF) == 0 && yield && sinceYield.elapsed() >= 10) {
-            yield();
-            sinceYield.restart();
-        }
+        if (i > 0 && i % std::size_t(kPiece) == 0 && afterPiece) afterPiece();
         const char c = i < n ? data[i] : kLevelSeparator;
         if (c != kFieldSeparator && c != kQuestionSeparator && c != kLevelSeparator) continue;
         if (c == kFieldSeparator) {
@@ -218,7 +211,7 @@ std::size_t QuestionTable::memoryUsage() const
     return bytes;
 }
 
-QByteArray PlainTextFromFile(QByteArray bytes)
+QByteArray PlainTextFromFile(QByteArray bytes, const std::function<void()>& afterPiece)
 {
     // Reading ends every line with CR LF and descrambling reverses the text, so
     // after it the text starts with a line break and only its end can be trimmed:
@@ -234,15 +227,31 @@ QByteArray PlainTextFromFile(QByteArray bytes)
             m[std::size_t(c)] = CodirText::mapByte(static_cast<unsigned char>(c));
         return m;
     }();
+    const auto mapped = [](char c) {
+        return static_cast<char>(map[static_cast<unsigned char>(c)]);
+    };
     // In place: fresh memory costs more here than the work itself.
     char* data = bytes.data();
+    const qsizetype size = bytes.size();
     qsizetype kept = 0;
-    for (qsizetype i = 0; i < bytes.size(); ++i)
-        if (data[i] != '\r' && data[i] != '\n') data[kept++] = data[i];
-    for (qsizetype a = 0, b = kept - 1; a <= b; ++a, --b) {
-        const char first = static_cast<char>(map[static_cast<unsigned char>(data[a])]);
-        data[a] = static_cast<char>(map[static_cast<unsigned char>(data[b])]);
-        data[b] = first;
+    for (qsizetype from = 0; from < size; from += kPiece) {
+        const qsizetype to = std::min(size, from + kPiece);
+        for (qsizetype i = from; i < to; ++i)
+            if (data[i] != '\r' && data[i] != '\n') data[kept++] = data[i];
+        if (afterPiece) afterPiece();
+    }
+    // Reversed and mapped from both ends at once: the middle byte of an odd
+    // length pairs with itself.
+    const qsizetype pairs = (kept + 1) / 2;
+    for (qsizetype from = 0; from < pairs; from += kPiece / 2) {
+        const qsizetype to = std::min(pairs, from + kPiece / 2);
+        for (qsizetype a = from; a < to; ++a) {
+            const qsizetype b = kept - 1 - a;
+            const char first = mapped(data[a]);
+            data[a] = mapped(data[b]);
+            data[b] = first;
+        }
+        if (afterPiece) afterPiece();
     }
     bytes.truncate(kept - leadingBlanks);
     return bytes;

@@ -304,6 +304,50 @@ class TestContent : public QObject
         QCOMPARE(Questions(14, 0, 2), QStringLiteral("Вопрос 15.2"));
     }
 
+    // A bank of some MB in lines loads piece by piece to the table its plain
+    // text gives, and the loader reports pieces all through: while reading and
+    // descrambling too, not only while splitting, so the splash window gets its
+    // turns from the start.
+    void loaderReportsPiecesOfEveryStep()
+    {
+        QTemporaryDir dir;
+        AppPath = WithTrailingSeparator(dir.path());
+        const QByteArray plain = MakePlainBank(4000);
+        const QByteArray file = MakeBankFile(plain, 77);
+        QVERIFY(file.size() > 4 * Bank::kPiece);
+        QVERIFY(WriteFile(dir.filePath("questions.qvr"), file));
+        std::vector<LoadStep> steps;
+        QCOMPARE(LoadingData::LoadQuestions([&](LoadStep s) { steps.push_back(s); }),
+                 BankStatus::Loaded);
+        const auto count = [&](LoadStep s) { return std::count(steps.begin(), steps.end(), s); };
+        // At least one report a MiB, in the order of the work.
+        const qsizetype mib = file.size() / Bank::kPiece;
+        QVERIFY(count(LoadStep::Reading) >= mib);
+        QVERIFY(count(LoadStep::Descrambling) >= mib);
+        QVERIFY(count(LoadStep::Splitting) >= plain.size() / Bank::kPiece);
+        QVERIFY(std::is_sorted(steps.begin(), steps.end()));
+        QCOMPARE(*ReadFileBytes(dir.filePath("questions.qvr")), file);
+
+        const Bank::QuestionTable expected = loaded(plain);
+        for (int l = 0; l < Bank::kLevels; ++l) {
+            QCOMPARE(Questions.count(l), expected.count(l));
+            QCOMPARE(Questions.hasLevel(l), expected.hasLevel(l));
+            QVERIFY(Questions.playable(l) == expected.playable(l));
+            for (int q = 0; q <= expected.count(l); ++q)
+                for (int f = 0; f < Bank::kFields; ++f)
+                    if (Questions(l, f, q) != expected(l, f, q))
+                        QFAIL(qPrintable(QStringLiteral("%1.%2.%3").arg(l).arg(q).arg(f)));
+        }
+        QCOMPARE(Questions(14, 0, 3999), QStringLiteral("Вопрос 15.3999"));
+
+        // The paced loader the game uses gives the same table; an odd length
+        // descrambles its middle byte once.
+        QCOMPARE(LoadingData::LoadQuestions(), BankStatus::Loaded);
+        QCOMPARE(Questions(7, 3, 2500), expected(7, 3, 2500));
+        const QByteArray odd = plain + "x";
+        QCOMPARE(Bank::PlainTextFromFile(MakeBankFile(odd, 77), [] {}), odd);
+    }
+
     void ladder()
     {
         LoadingData::BuildPrizes();

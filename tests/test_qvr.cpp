@@ -42,6 +42,22 @@ QByteArray handBank()
     }
     return s;
 }
+
+// handBank() with two questions opening level 2: the first too long for the
+// question box at every font step, with a first answer too wide for any button
+// at every step; the second fits only a few steps smaller, text and answer.
+const QString kTooLong = QStringLiteral("Очень длинный вопрос ").repeated(40) + "?";
+const QString kTooWide =
+    QStringLiteral("Ответ заметно шире, чем кнопка ответа в окне игры, даже мелким шрифтом");
+const QString kLongText = QStringLiteral("Длинный вопрос ").repeated(16) + "?";
+const QString kLongAnswer = QStringLiteral("Ответ шире кнопки в полный размер шрифта");
+QByteArray bankWithLongTexts()
+{
+    return handBank().replace(QStringLiteral("[2]\n").toUtf8(),
+                              ("[2]\n" + kTooLong + "|" + kTooWide + "|b|c|d|1\n" + kLongText +
+                               "|" + kLongAnswer + "|b|c|d|2\nСколько будет 1 + 1 ?|a|b|c|d|2\n")
+                                  .toUtf8());
+}
 } // namespace
 
 class TestQvr : public QObject
@@ -92,6 +108,27 @@ class TestQvr : public QObject
     }
 
     // A bank the game plays in full passes, with warnings for what to mend.
+    // What the window cannot show whole even at its smallest font is a warning
+    // each; what a smaller font still shows whole is none.
+    void checkWarnsOfTextsTooLongToShow()
+    {
+        QTemporaryDir dir;
+        const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
+        QVERIFY(TestSupport::WriteFile(src, bankWithLongTexts()));
+        QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
+        const Run check = qvr({"check", bank});
+        QCOMPARE(check.code, 0);
+        const QString out = QString::fromUtf8(check.out);
+        QVERIFY2(out.contains("warning: level 2, question 1: the text does not show whole even "
+                              "at 9.75 pt\n"),
+                 qPrintable(out));
+        QVERIFY(out.contains("warning: level 2, question 1: answer 1 is wider than its button "
+                             "even at 9.75 pt\n"));
+        QVERIFY(!out.contains("question 2:"));
+        QVERIFY(out.contains(": 0 errors, 2 warnings\n"));
+        QCOMPARE(out.count('\n'), 3);
+    }
+
     void checkPassesWhatTheGamePlays()
     {
         QTemporaryDir dir;
@@ -173,28 +210,25 @@ class TestQvr : public QObject
     {
         QTemporaryDir dir;
         const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
-        QByteArray s = handBank();
-        const QString longText = QStringLiteral("Очень длинный вопрос ").repeated(12) + "?";
-        const QString longAnswer = QStringLiteral("Ответ заметно шире, чем кнопка ответа в окне игры");
-        s.replace(QStringLiteral("[2]\n").toUtf8(), ("[2]\n" + longText + "|" + longAnswer +
-                                                     "|b|c|d|1\nСколько будет 1 + 1 ?|a|b|c|d|2\n")
-                                                        .toUtf8());
-        QVERIFY(TestSupport::WriteFile(src, s));
+        QVERIFY(TestSupport::WriteFile(src, bankWithLongTexts()));
         QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
         const Run stats = qvr({"stats", bank});
         QCOMPARE(stats.code, 0);
         const QString out = QString::fromUtf8(stats.out);
         QVERIFY2(out.contains("level 1: 2 playable; longest question 20 characters (question 1)"),
                  qPrintable(out));
-        QVERIFY(out.contains(QStringLiteral("level 2: 4 playable; longest question %1 characters "
+        QVERIFY(out.contains(QStringLiteral("level 2: 5 playable; longest question %1 characters "
                                             "(question 1), longest answer %2 characters (question "
                                             "1, answer 1)")
-                                 .arg(longText.size())
-                                 .arg(longAnswer.size())));
-        QVERIFY(out.contains("  question 1 is longer than two lines: Очень"));
-        QVERIFY(out.contains("  question 1, answer 1 is wider than its button: " + longAnswer));
+                                 .arg(kTooLong.size())
+                                 .arg(kTooWide.size())));
+        QVERIFY(out.contains(
+            "  question 1: the text does not show whole even at 9.75 pt: " + kTooLong + "\n"));
+        QVERIFY(out.contains(
+            "  question 1: answer 1 is wider than its button even at 9.75 pt: " + kTooWide + "\n"));
+        QVERIFY(!out.contains("  question 2:"));
         QVERIFY(out.contains("too long to fit: 2\n"));
-        QVERIFY(out.contains("near-duplicate (1.00): level 1, question 1 ~ level 2, question 2"));
+        QVERIFY(out.contains("near-duplicate (1.00): level 1, question 1 ~ level 2, question 3"));
         // and "Ёлка (зимой)?" on every level: 15 * 14 / 2 pairs more.
         QVERIFY(out.contains("near-duplicates: 106\n"));
     }

@@ -138,11 +138,30 @@ int dump(const QString& path)
     return 0;
 }
 
+// What the window cannot show whole, as `check` and `stats` name it.
+QString tooLongLine(const BankStats::TooLong& t)
+{
+    const double smallest = TextFit::kFontSteps.back();
+    if (t.field == 0)
+        return QStringLiteral("question %1: the text does not show whole even at %2 pt")
+            .arg(t.question + 1)
+            .arg(smallest);
+    return QStringLiteral("question %1: answer %2 is wider than its button even at %3 pt")
+        .arg(t.question + 1)
+        .arg(t.field)
+        .arg(smallest);
+}
+
 int check(const QString& path)
 {
-    const auto plain = readPlain(path);
+    auto plain = readPlain(path);
     if (!plain) return 1;
-    const Bank::CheckResult r = Bank::CheckBank(*plain);
+    Bank::CheckResult r = Bank::CheckBank(*plain);
+    // The game plays these, but the player cannot read them whole.
+    Bank::QuestionTable table;
+    table.load(std::move(*plain));
+    for (const BankStats::TooLong& t : BankStats::TooLongToShow(table))
+        r.warnings << QStringLiteral("level %1, %2").arg(t.level + 1).arg(tooLongLine(t));
     for (const QString& f : r.errors)
         std::printf("error: %s\n", f.toUtf8().constData());
     for (const QString& f : r.warnings)
@@ -167,32 +186,17 @@ int stats(const QString& path)
     if (!plain) return 1;
     Bank::QuestionTable table;
     table.load(std::move(*plain));
-    int tooLong = 0;
+    const std::vector<BankStats::TooLong> tooLong = BankStats::TooLongToShow(table);
     for (int l = 0; l < Bank::kLevels && table.hasLevel(l); ++l) {
         const auto& playable = table.playable(l);
         int longQ = -1, longA = -1, longAField = 1;
         qsizetype qLen = -1, aLen = -1;
-        QStringList overflow;
         for (int q : playable) {
             const QString text = table(l, 0, q);
             if (text.size() > qLen) qLen = text.size(), longQ = q;
-            if (!TextFit::QuestionFits(text))
-                overflow << QStringLiteral("  question %1 is longer than two lines: %2")
-                                .arg(q + 1)
-                                .arg(text);
             for (int f = 1; f <= 4; ++f) {
                 const QString answer = table(l, f, q);
                 if (answer.size() > aLen) aLen = answer.size(), longA = q, longAField = f;
-                // It may land on any button; the widest prefix decides.
-                bool fits = true;
-                for (const char* prefix : {"A: ", "B: ", "C: ", "D: "})
-                    fits = fits && TextFit::AnswerFits(QLatin1String(prefix) + answer);
-                if (!fits)
-                    overflow << QStringLiteral("  question %1, answer %2 is wider than its button: "
-                                               "%3")
-                                    .arg(q + 1)
-                                    .arg(f)
-                                    .arg(answer);
             }
         }
         QString line = QStringLiteral("level %1: %2 playable").arg(l + 1).arg(playable.size());
@@ -205,11 +209,11 @@ int stats(const QString& path)
                         .arg(longA + 1)
                         .arg(longAField);
         print(line);
-        for (const QString& o : overflow)
-            print(o);
-        tooLong += int(overflow.size());
+        for (const BankStats::TooLong& t : tooLong)
+            if (t.level == l)
+                print(QStringLiteral("  ") + tooLongLine(t) + QStringLiteral(": ") + t.text);
     }
-    print(QStringLiteral("too long to fit: %1").arg(tooLong));
+    print(QStringLiteral("too long to fit: %1").arg(tooLong.size()));
     const auto dups = BankStats::NearDuplicates(table);
     for (const auto& d : dups)
         print(QStringLiteral("near-duplicate (%1): level %2, question %3 ~ level %4, question %5: "
@@ -229,7 +233,8 @@ int stats(const QString& path)
 int main(int argc, char** argv)
 {
     // Measuring text needs the fonts of a GUI application, but no display.
-    const bool measures = argc > 1 && qstrcmp(argv[1], "stats") == 0;
+    const bool measures =
+        argc > 1 && (qstrcmp(argv[1], "stats") == 0 || qstrcmp(argv[1], "check") == 0);
     if (measures && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app = measures
