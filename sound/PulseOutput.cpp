@@ -16,10 +16,11 @@
 
 namespace
 {
-// The server's buffer for the stream: short, so that a command is heard at once. It is
-// topped up when half of it has played, which keeps the wake-ups few.
-constexpr std::uint32_t kBufferUs = 24000;
-constexpr std::uint32_t kRequestUs = 12000;
+// The whole latency, the server's part included: short, so that a command is heard at
+// once. The server keeps a third of it for its own buffer (less would make it wake every
+// half millisecond), and asks for the next block every 10 ms, which keeps the wake-ups few.
+constexpr std::uint32_t kBufferUs = 30000;
+constexpr std::uint32_t kRequestUs = 10000;
 constexpr auto kRetry = std::chrono::seconds(1);
 
 struct MainloopDelete {
@@ -61,22 +62,45 @@ struct PulseOutput::Shared {
 namespace
 {
 struct Connection {
-    SoundSourceHandle* source;
+    SoundSourceHandle* source = nullptr;
     bool broken = false;
+    // Frames the engine may render now: the server never gets sound faster than real time.
+    std::int64_t credit = -1;
+    std::chrono::steady_clock::time_point lastFeed;
 };
 
 void feed(pa_stream* stream, std::size_t bytes, void* data)
 {
     auto* connection = static_cast<Connection*>(data);
-    while (bytes >= 2 * sizeof(float)) {
+    constexpr std::size_t frameBytes = 2 * sizeof(float);
+    // A server that was stopped and goes on asks, in a burst, for all the time it missed,
+    // which the engine's clock has played meanwhile: the burst gets silence.
+    const auto now = std::chrono::steady_clock::now();
+    const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream);
+    const std::int64_t most = 2 * std::int64_t(attr ? attr->tlength : bytes) / frameBytes;
+    if (connection->credit < 0) {
+        connection->credit = most;
+    } else {
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::microseconds>(now - connection->lastFeed);
+        connection->credit =
+            std::min(most, connection->credit + elapsed.count() * SoundRate / 1'000'000);
+    }
+    connection->lastFeed = now;
+    while (bytes >= frameBytes) {
         void* buffer = nullptr;
         std::size_t size = bytes;
         if (pa_stream_begin_write(stream, &buffer, &size) < 0 || !buffer) {
             connection->broken = true;
             return;
         }
-        size = std::min(size, bytes) / (2 * sizeof(float)) * (2 * sizeof(float));
-        connection->source->render(static_cast<float*>(buffer), int(size / (2 * sizeof(float))));
+        size = std::min(size, bytes) / frameBytes * frameBytes;
+        auto* frames = static_cast<float*>(buffer);
+        const int count = int(size / frameBytes);
+        const int sound = int(std::min<std::int64_t>(count, connection->credit));
+        if (sound > 0) connection->source->render(frames, sound);
+        std::fill(frames + 2 * std::max(sound, 0), frames + 2 * count, 0.0f);
+        connection->credit -= std::max(sound, 0);
         if (pa_stream_write(stream, buffer, size, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
             connection->broken = true;
             return;
@@ -95,7 +119,8 @@ void play(PulseOutput::Shared& shared, SoundSourceHandle& source)
         if (shared.quit) return;
         shared.loop = loop.get();
     }
-    Connection connection{&source};
+    Connection connection;
+    connection.source = &source;
     {
         std::unique_ptr<pa_context, ContextDelete> context(
             pa_context_new(pa_mainloop_get_api(loop.get()), "Quorvel"));

@@ -476,6 +476,13 @@ void SoundEngine::driverLoop()
             if (pacing != Pacing::Device && output_) output_->deliver(block.data(), n);
             anchorFrames += n;
             due -= n;
+            // Catching up after a stall is many blocks: the user-interface thread may
+            // take the lock between them.
+            if (due > 0) {
+                lock.unlock();
+                std::this_thread::yield();
+                lock.lock();
+            }
         }
         if (pacing == Pacing::Fast) {
             wake_.wait_for(lock, std::chrono::microseconds(500));
