@@ -17,7 +17,7 @@ namespace LoadingData
 // loop gets a turn about every 10 ms of the work, so that the splash window
 // keeps repainting while a large bank loads.
 BankStatus LoadQuestions();
-// The same, calling `afterPiece` after every piece (Bank::kPiece bytes) read,
+// The same, calling `afterPiece` after every piece (kLoadPiece bytes) read,
 // descrambled or split instead.
 BankStatus LoadQuestions(const std::function<void(LoadStep)>& afterPiece);
 // Every level the game presents must have a question it can show.

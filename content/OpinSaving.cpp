@@ -25,7 +25,7 @@ std::optional<QByteArray> ReadFileBytes(const QString& path,
     qsizetype done = 0;
     while (done < bytes.size()) {
         const qint64 got =
-            file.read(bytes.data() + done, std::min(kReadPiece, bytes.size() - done));
+            file.read(bytes.data() + done, std::min(kLoadPiece, bytes.size() - done));
         if (got < 0) return std::nullopt;
         if (got == 0) break;
         done += qsizetype(got);

@@ -6,6 +6,11 @@
 #include <functional>
 #include <optional>
 
+// A long load (reading, descrambling, splitting a bank) works in pieces of this
+// many bytes and calls its `afterPiece` function after each, so that the caller
+// can let a window repaint.
+inline constexpr qsizetype kLoadPiece = qsizetype(1) << 20;
+
 // An ordinary file: not a folder, not hidden.
 bool IsOrdinaryFile(const QString& path);
 
@@ -15,8 +20,7 @@ bool IsOrdinaryFile(const QString& path);
 QString ReadTextFile(const QString& path);
 
 // The raw bytes of an ordinary file; nothing when it is missing or unreadable.
-// They are read kReadPiece bytes at a time, and `afterPiece` is called after
+// They are read kLoadPiece bytes at a time, and `afterPiece` is called after
 // each piece, so that a long read can let a window repaint.
-inline constexpr qsizetype kReadPiece = qsizetype(1) << 20;
 std::optional<QByteArray> ReadFileBytes(const QString& path,
                                         const std::function<void()>& afterPiece = {});

@@ -149,7 +149,7 @@ void QuestionTable::load(QByteArray plain, const std::function<void()>& afterPie
     };
 
     for (std::size_t i = 0; i <= n; ++i) {
-        if (i > 0 && i % std::size_t(kPiece) == 0 && afterPiece) afterPiece();
+        if (i > 0 && i % std::size_t(kLoadPiece) == 0 && afterPiece) afterPiece();
         const char c = i < n ? data[i] : kLevelSeparator;
         if (c != kFieldSeparator && c != kQuestionSeparator && c != kLevelSeparator) continue;
         if (c == kFieldSeparator) {
@@ -234,8 +234,8 @@ QByteArray PlainTextFromFile(QByteArray bytes, const std::function<void()>& afte
     char* data = bytes.data();
     const qsizetype size = bytes.size();
     qsizetype kept = 0;
-    for (qsizetype from = 0; from < size; from += kPiece) {
-        const qsizetype to = std::min(size, from + kPiece);
+    for (qsizetype from = 0; from < size; from += kLoadPiece) {
+        const qsizetype to = std::min(size, from + kLoadPiece);
         for (qsizetype i = from; i < to; ++i)
             if (data[i] != '\r' && data[i] != '\n') data[kept++] = data[i];
         if (afterPiece) afterPiece();
@@ -243,8 +243,8 @@ QByteArray PlainTextFromFile(QByteArray bytes, const std::function<void()>& afte
     // Reversed and mapped from both ends at once: the middle byte of an odd
     // length pairs with itself.
     const qsizetype pairs = (kept + 1) / 2;
-    for (qsizetype from = 0; from < pairs; from += kPiece / 2) {
-        const qsizetype to = std::min(pairs, from + kPiece / 2);
+    for (qsizetype from = 0; from < pairs; from += kLoadPiece / 2) {
+        const qsizetype to = std::min(pairs, from + kLoadPiece / 2);
         for (qsizetype a = from; a < to; ++a) {
             const qsizetype b = kept - 1 - a;
             const char first = mapped(data[a]);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "content/OpinSaving.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -21,10 +23,6 @@ inline constexpr char kLevelSeparator = '^';
 inline constexpr char kQuestionSeparator = '\\';
 inline constexpr char kFieldSeparator = '|';
 
-// The loader works through a bank in pieces of this many bytes and calls its
-// `afterPiece` function after each, so that the caller can let a window repaint.
-inline constexpr qsizetype kPiece = qsizetype(1) << 20;
-
 // The number of the right answer as the game reads field 5: its leading decimal
 // number rounded to the nearest integer (halves to even), 0 when there is none.
 int AnswerNumber(const QString& field5);
@@ -42,7 +40,7 @@ class QuestionTable
 {
   public:
     // Parses plain Windows-1251 text without line breaks. Anything beyond the
-    // table's bounds is ignored. `afterPiece` is called after every kPiece bytes.
+    // table's bounds is ignored. `afterPiece` is called after every kLoadPiece bytes.
     void load(QByteArray plain, const std::function<void()>& afterPiece = {});
     void clear();
 
@@ -92,7 +90,7 @@ class QuestionDeck
 
 // The plain text that the loader gets from a bank file's bytes: lines joined,
 // descrambled, trailing blanks trimmed, line breaks dropped. `afterPiece` is
-// called after every kPiece bytes of each pass.
+// called after every kLoadPiece bytes of each pass.
 QByteArray PlainTextFromFile(QByteArray fileBytes, const std::function<void()>& afterPiece = {});
 // The file bytes for a plain text: the inverse of the above, on one line.
 QByteArray ScrambleBank(const QByteArray& plain);

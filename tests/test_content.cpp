@@ -314,17 +314,17 @@ class TestContent : public QObject
         AppPath = WithTrailingSeparator(dir.path());
         const QByteArray plain = MakePlainBank(4000);
         const QByteArray file = MakeBankFile(plain, 77);
-        QVERIFY(file.size() > 4 * Bank::kPiece);
+        QVERIFY(file.size() > 4 * kLoadPiece);
         QVERIFY(WriteFile(dir.filePath("questions.qvr"), file));
         std::vector<LoadStep> steps;
         QCOMPARE(LoadingData::LoadQuestions([&](LoadStep s) { steps.push_back(s); }),
                  BankStatus::Loaded);
         const auto count = [&](LoadStep s) { return std::count(steps.begin(), steps.end(), s); };
         // At least one report a MiB, in the order of the work.
-        const qsizetype mib = file.size() / Bank::kPiece;
+        const qsizetype mib = file.size() / kLoadPiece;
         QVERIFY(count(LoadStep::Reading) >= mib);
         QVERIFY(count(LoadStep::Descrambling) >= mib);
-        QVERIFY(count(LoadStep::Splitting) >= plain.size() / Bank::kPiece);
+        QVERIFY(count(LoadStep::Splitting) >= plain.size() / kLoadPiece);
         QVERIFY(std::is_sorted(steps.begin(), steps.end()));
         QCOMPARE(*ReadFileBytes(dir.filePath("questions.qvr")), file);
 
