@@ -58,6 +58,15 @@ QByteArray bankWithLongTexts()
                                "|" + kLongAnswer + "|b|c|d|2\nСколько будет 1 + 1 ?|a|b|c|d|2\n")
                                   .toUtf8());
 }
+// Writes `source` beside the bank and builds it; the bank's path, or empty when
+// the build fails.
+QString builtBank(const QTemporaryDir& dir, const QByteArray& source)
+{
+    const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
+    if (!TestSupport::WriteFile(src, source) || qvr({"build", src, "-o", bank}).code != 0)
+        return {};
+    return bank;
+}
 } // namespace
 
 class TestQvr : public QObject
@@ -67,9 +76,8 @@ class TestQvr : public QObject
     void buildDumpCheckRoundTrip()
     {
         QTemporaryDir dir;
-        const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
-        QVERIFY(TestSupport::WriteFile(src, handBank()));
-        QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
+        const QString bank = builtBank(dir, handBank());
+        QVERIFY(!bank.isEmpty());
         const Run dump = qvr({"dump", bank});
         QCOMPARE(dump.code, 0);
         QCOMPARE(dump.out, handBank());
@@ -85,11 +93,10 @@ class TestQvr : public QObject
     void checkListsFaultsAndFails()
     {
         QTemporaryDir dir;
-        const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
         QByteArray s = handBank();
         s.replace(QStringLiteral("иногда").toUtf8(), QByteArray("да")); // equal answers
-        QVERIFY(TestSupport::WriteFile(src, s));
-        QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
+        const QString bank = builtBank(dir, s);
+        QVERIFY(!bank.isEmpty());
         // build refuses a bad field 5, so it goes into the bank file directly.
         QByteArray plain = Bank::PlainTextFromFile(*ReadFileBytes(bank));
         const QByteArray first = Cp1251::encode(QStringLiteral("|1\\Ёлка"));
@@ -113,9 +120,8 @@ class TestQvr : public QObject
     void checkWarnsOfTextsTooLongToShow()
     {
         QTemporaryDir dir;
-        const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
-        QVERIFY(TestSupport::WriteFile(src, bankWithLongTexts()));
-        QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
+        const QString bank = builtBank(dir, bankWithLongTexts());
+        QVERIFY(!bank.isEmpty());
         const Run check = qvr({"check", bank});
         QCOMPARE(check.code, 0);
         const QString out = QString::fromUtf8(check.out);
@@ -209,9 +215,8 @@ class TestQvr : public QObject
     void statsOfABank()
     {
         QTemporaryDir dir;
-        const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr");
-        QVERIFY(TestSupport::WriteFile(src, bankWithLongTexts()));
-        QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
+        const QString bank = builtBank(dir, bankWithLongTexts());
+        QVERIFY(!bank.isEmpty());
         const Run stats = qvr({"stats", bank});
         QCOMPARE(stats.code, 0);
         const QString out = QString::fromUtf8(stats.out);
@@ -236,10 +241,9 @@ class TestQvr : public QObject
     void csvExportImportRoundTrip()
     {
         QTemporaryDir dir;
-        const QString src = dir.filePath("bank.txt"), bank = dir.filePath("questions.qvr"),
-                      csv = dir.filePath("bank.csv"), again = dir.filePath("again.qvr");
-        QVERIFY(TestSupport::WriteFile(src, handBank()));
-        QCOMPARE(qvr({"build", src, "-o", bank}).code, 0);
+        const QString bank = builtBank(dir, handBank());
+        QVERIFY(!bank.isEmpty());
+        const QString csv = dir.filePath("bank.csv"), again = dir.filePath("again.qvr");
         const Run exported = qvr({"export", "--csv", bank});
         QCOMPARE(exported.code, 0);
         QCOMPARE(exported.out.count('\n'), 31);
