@@ -29,6 +29,11 @@ QFont AnswerFontAt(double points)
     return Look::font(points, true);
 }
 
+QString AnswerCaption(int button, const QString& answer)
+{
+    return QChar(u'A' + button) + QStringLiteral(": ") + answer;
+}
+
 std::optional<QFont> QuestionFont(const QString& text)
 {
     const QSize room = QuestionRoom();

@@ -44,6 +44,8 @@ QFont AnswerFontAt(double points);
 // paragraph wrapped as the box wraps it (between words, else anywhere), every
 // line inside. Nothing when it does not even at the smallest step.
 std::optional<QFont> QuestionFont(const QString& text);
+// What answer button `button` (0-3) shows for `answer`: its letter first ("A: ").
+QString AnswerCaption(int button, const QString& answer);
 // The same for an answer caption, prefix ("A: ") included, on one line.
 std::optional<QFont> AnswerFont(const QString& caption);
 

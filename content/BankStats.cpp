@@ -98,8 +98,9 @@ std::vector<TooLong> TooLongToShow(const Bank::QuestionTable& table)
             if (!TextFit::QuestionFont(text)) found.push_back({l, q, 0, text});
             for (int f = 1; f <= 4; ++f) {
                 const QString answer = table(l, f, q);
-                for (const char* prefix : {"A: ", "B: ", "C: ", "D: "})
-                    if (!TextFit::AnswerFont(QLatin1String(prefix) + answer)) {
+                // It may land on any button.
+                for (int button = 0; button < 4; ++button)
+                    if (!TextFit::AnswerFont(TextFit::AnswerCaption(button, answer))) {
                         found.push_back({l, q, f, answer});
                         break;
                     }

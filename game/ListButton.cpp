@@ -2,6 +2,7 @@
 #include "game/ListButton.h"
 
 #include "base/Random.h"
+#include "base/TextFit.h"
 #include "content/LoadingData.h"
 #include "content/QuestionBank.h"
 #include "game/GameScreen.h"
@@ -46,10 +47,9 @@ void ShowQuestion(GameScreen& screen, std::array<qint32, 7>& CurrentQuestion, qi
         }
     }
 
-    static const char* const prefixes[4] = {"A: ", "B: ", "C: ", "D: "};
     for (int k = 1; k <= 4; ++k)
-        screen.setAnswer(k - 1, QString::fromLatin1(prefixes[k - 1]) +
-                                    Questions(L - 1, CurrentQuestion[k], q));
+        screen.setAnswer(k - 1,
+                         TextFit::AnswerCaption(k - 1, Questions(L - 1, CurrentQuestion[k], q)));
 
     screen.setHeading(LevelNames[0] + LevelNames[L] + QStringLiteral(" и на кону ") +
                       QString::number(Prizes[L]) + QStringLiteral(" рублей."));
